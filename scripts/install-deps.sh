@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing KAPLO need.
+# Does nothing when they are all there already. Runs as root or through sudo.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    libsdl2-dev libfreetype-dev libfontconfig-dev libpng-dev
+    googletest libgtest-dev libbenchmark-dev
+    fonts-dejavu-core
+    xvfb xauth
+)
+# Extra groups, asked for by name: windows (cross build and Wine), fuzz (clang).
+for group in "$@"; do
+    case "$group" in
+        windows) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;
+        fuzz) packages+=(clang libclang-rt-dev) ;;
+        *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
+    esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "install-deps: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
