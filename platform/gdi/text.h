@@ -1,0 +1,36 @@
+// Text for GDI: the font mapper (fontconfig) and glyph rendering (FreeType).
+// GDI's font objects hold a FontRequest; the faces behind them and their
+// glyphs are cached here for the life of the process, so creating and
+// deleting a font for every call costs next to nothing.
+#pragma once
+
+#include <windows.h>
+
+#include "gdi/surface.h"
+
+struct FontRequest {
+    int height = 0;  // CreateFontA's: < 0 em height, > 0 cell height, 0 default
+    int width = 0;
+    int weight = FW_NORMAL;
+    bool italic = false;
+    bool underline = false;
+    bool strike_out = false;
+    int charset = ANSI_CHARSET;
+    int pitch_and_family = 0;
+    char face[32] = {};
+    int stock = -1;  // a stock font index (ANSI_FIXED_FONT, SYSTEM_FONT ...) or -1
+};
+
+struct FontFace;  // a resolved face at one pixel size; owned by the cache
+
+// The cached face for a request; never null (falls back to any face found).
+FontFace *text_face(const FontRequest &request);
+void text_metrics(FontFace *face, TEXTMETRICA *metrics);
+// Width and height (tmHeight) of the characters; control characters are
+// measured as the font's default glyph, as on Windows.
+SIZE text_extent(FontFace *face, const char *text, int length);
+// Draws with the top-left of the character cell at surface point (x, y),
+// clipped to clip (surface coordinates). With opaque, the cell is filled with
+// background first.
+void text_draw(FontFace *face, Surface *surface, const RECT &clip, int x, int y, const char *text,
+               int length, uint32_t foreground, bool opaque, uint32_t background);
