@@ -35,3 +35,4 @@ BOOL WINAPI GetTextMetricsA(HDC dc, LPTEXTMETRICA metrics) { return {}; }
 HDC gdi_create_window_dc(HWND, Surface *, int, int, RECT) { return nullptr; }
 void gdi_release_window_dc(HDC) {}
 HWND gdi_dc_window(HDC) { return nullptr; }
+HDC gdi_screen_dc(void) { return nullptr; }

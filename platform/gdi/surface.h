@@ -27,6 +27,8 @@ inline COLORREF colorref_from_pixel(uint32_t p) {
 // call gdi_release_window_dc.
 HDC gdi_create_window_dc(HWND owner, Surface *surface, int org_x, int org_y, RECT clip);
 void gdi_release_window_dc(HDC dc);
+// The screen DC that GetDC(NULL) returns (never released for real).
+HDC gdi_screen_dc(void);
 // The window a DC belongs to, or nullptr for memory DCs.
 HWND gdi_dc_window(HDC dc);
 
