@@ -1,6 +1,8 @@
 // The package's internal state and the operations its parts share.
 #pragma once
 
+#include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 
 #include "kaplo.h"
@@ -111,11 +113,26 @@ LRESULT CALLBACK text_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM
 void paint_log_window(HWND hwnd);
 int show_text_window(int show);
 
+// Formats printf-style into buffer (size bytes), always terminated; output
+// that does not fit is cut off. Returns the number of characters stored.
+int format_bounded(char *buffer, int size, const char *format, va_list args);
+
 // Palette
 int check_color(int color);
 COLORREF color_value(int color);
 const char *color_name(int color);
 
-// Drawing
+// Drawing: the public operations forward to these, unchanged.
+int draw_circle(int color, int x, int y, int radius);
+int draw_triangle(int color, int x1, int y1, int x2, int y2, int x3, int y3, int width);
+int draw_rectangle(int color, int x1, int y1, int x2, int y2, int width);
+int draw_oval(int color, int x1, int y1, int x2, int y2, int width);
+int draw_line(int color, int x1, int y1, int x2, int y2, int width);
+int draw_text(int color, int x, int y, int ptsize, const char *text);
+int draw_wipe(void);
+// A 64-bit result brought into the int range (coordinates near the limits).
+int clamp_to_int(long long value);
+
+// Draw command executor
 void execute_command(const DrawCommand *command);
 void wipe_back_buffer(void);
