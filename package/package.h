@@ -69,6 +69,11 @@ struct PackageState {
     HGLOBAL log_lines[LOG_RING_SIZE] = {};
     int log_oldest = -1;
     int log_next = 0;
+    // Script stream bookkeeping (script.cpp): periodic events of the script
+    // line being played still to deliver, and whether script_file was opened
+    // for writing (1) or for reading (0).
+    int playback_count = 0;
+    byte_flag script_writing = 0;
 };
 
 extern PackageState package_state;
