@@ -1,0 +1,137 @@
+// The script file in trouble (unwritable, full device, truncated under the
+// player) and recording and playback switched on together.
+#include "script_fixture.h"
+
+namespace {
+
+class ScriptTrouble : public ScriptTest {
+protected:
+    // Delivers one live character.
+    void type(char c) {
+        post_char(c);
+        EXPECT_EQ(next_event().key, c);
+    }
+};
+
+TEST_F(ScriptTrouble, AnUnwritableScriptLogsEveryWriteAndRecordingGoesOn) {
+    fs::create_directory(SCRIPT_FILE_NAME);  // no file of that name can be opened
+    command(CMD_RECORD);
+    int lines = log_count();
+    type('a');
+    EXPECT_EQ(log_count(), lines + 1);
+    EXPECT_EQ(log_line(0), "Cannot open script file KAPLO.SCR for writing\n");
+    EXPECT_EQ(package_state.recording, 1);
+
+    // A pending run and then a character: two lines, two attempts, two messages.
+    KAPLO_set_animation(ANIMATE_RUN);
+    periodic();
+    KAPLO_set_animation(ANIMATE_HALT);
+    type('b');
+    EXPECT_EQ(log_count(), lines + 3);
+    EXPECT_EQ(log_line(1), "Cannot open script file KAPLO.SCR for writing\n");
+    EXPECT_EQ(package_state.periodic_count, 0);
+    command(CMD_RECORD);
+    EXPECT_EQ(package_state.script_file, nullptr);
+}
+
+TEST_F(ScriptTrouble, AFullDeviceIsReportedWhenTheLinesCannotBeStored) {
+    std::error_code error;
+    fs::create_symlink("/dev/full", SCRIPT_FILE_NAME, error);
+    if (error || !fs::exists("/dev/full")) GTEST_SKIP() << "no full device here";
+    command(CMD_RECORD);
+    type('a');
+    type('b');
+    int lines = log_count();
+    command(CMD_RECORD);
+    EXPECT_EQ(package_state.script_file, nullptr);
+    EXPECT_EQ(log_count(), lines + 1);
+    EXPECT_EQ(log_line(0), "Cannot write script file KAPLO.SCR\n");
+}
+
+TEST_F(ScriptTrouble, AScriptTruncatedWhilePlayingEndsWithTheEndMessage) {
+    std::string script;
+    for (int i = 0; i < 4000; i++) script += "KAPLO_KBD(65);\r\n";
+    write_script(script);
+    command(CMD_PLAY_ONE);
+    EXPECT_EQ(play_next().kind, KAPLO_KBD);
+    std::error_code error;
+    fs::resize_file(SCRIPT_FILE_NAME, 0, error);
+    if (error) GTEST_SKIP() << "the open script cannot be truncated here";
+
+    // What the stream had already buffered may still play; then the end comes.
+    command(CMD_PLAYBACK);
+    int played = 0;
+    while (package_state.playing_back && played < 4000) {
+        // While the script plays, the click only makes room for a script event.
+        post_click(package_state.origin_x, package_state.origin_y);
+        Event event = next_event();
+        if (event.kind == KAPLO_MOUSE) break;
+        ASSERT_EQ(event.kind, KAPLO_KBD);
+        played++;
+    }
+    EXPECT_LT(played, 3999);
+    EXPECT_EQ(package_state.playing_back, 0);
+    EXPECT_EQ(log_line(0), "EOF encountered in script file KAPLO.SCR\n");
+}
+
+TEST_F(ScriptTrouble, RecordingNeverEmptiesAScriptBeingPlayed) {
+    const std::string script = "KAPLO_KBD(65);\r\nKAPLO_PERIODIC(5);\r\nKAPLO_KBD(66);\r\n";
+    write_script(script);
+    command(CMD_RECORD);
+    command(CMD_PLAYBACK);
+    int lines = log_count();
+    EXPECT_EQ(play_next().key, 'A');
+    EXPECT_EQ(log_line(0), "Cannot open script file KAPLO.SCR for writing\n");
+    // The run of five is played exactly once, although the recorder counts it.
+    for (int i = 0; i < 5; i++) ASSERT_EQ(play_next().kind, KAPLO_PERIODIC) << "tick " << i;
+    EXPECT_EQ(play_next().key, 'B');
+    post_nothing();
+    post_click(package_state.origin_x, package_state.origin_y);
+    EXPECT_EQ(next_event().kind, KAPLO_MOUSE);
+    EXPECT_EQ(package_state.playing_back, 0);
+    EXPECT_GT(log_count(), lines);
+
+    // Stopping the recording while the played stream is still open writes nothing either.
+    command(CMD_RECORD);
+    EXPECT_EQ(package_state.periodic_count, 0);
+    EXPECT_EQ(script_bytes(), script);
+}
+
+TEST_F(ScriptTrouble, PlaybackRefusesAScriptBeingRecorded) {
+    command(CMD_RECORD);
+    type('a');
+    command(CMD_PLAYBACK);
+    int lines = log_count();
+    type('b');
+    EXPECT_EQ(log_count(), lines + 1);
+    EXPECT_EQ(log_line(0), "Cannot open script file KAPLO.SCR for reading\n");
+    EXPECT_EQ(package_state.playing_back, 0);
+    EXPECT_FALSE(checked(CMD_PLAYBACK));
+
+    // Playback off again does not close the recording's file; the recording stays whole.
+    command(CMD_PLAYBACK);
+    command(CMD_PLAYBACK);
+    type('c');
+    command(CMD_RECORD);
+    EXPECT_EQ(script_bytes(), "KAPLO_KBD(97);\r\nKAPLO_KBD(98);\r\nKAPLO_KBD(99);\r\n");
+}
+
+TEST_F(ScriptTrouble, RecordingAfterPlaybackEndedWaitsForThePlayedFileToClose) {
+    write_script("KAPLO_KBD(65);\r\n");
+    command(CMD_PLAY_ONE);
+    EXPECT_EQ(play_next().key, 'A');
+    command(CMD_RECORD);
+    type('x');  // refused: the played stream is still open
+    command(CMD_RECORD);
+    EXPECT_EQ(script_bytes(), "KAPLO_KBD(65);\r\n");
+    EXPECT_NE(package_state.script_file, nullptr);
+
+    command(CMD_PLAYBACK);  // on and off: closes the played stream
+    command(CMD_PLAYBACK);
+    command(CMD_RECORD);
+    type('y');
+    command(CMD_RECORD);
+    EXPECT_EQ(script_bytes(), "KAPLO_KBD(121);\r\n");
+}
+
+}  // namespace
