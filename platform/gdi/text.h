@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "gdi/surface.h"
+#include "surface.h"
 
 struct FontRequest {
     int height = 0;  // CreateFontA's: < 0 em height, > 0 cell height, 0 default
@@ -34,3 +34,18 @@ SIZE text_extent(FontFace *face, const char *text, int length);
 // background first.
 void text_draw(FontFace *face, Surface *surface, const RECT &clip, int x, int y, const char *text,
                int length, uint32_t foreground, bool opaque, uint32_t background);
+
+// For tests: what the cache holds. requests: distinct font requests seen;
+// faces: files opened at one size and style; files: font files opened;
+// glyph_bytes: bytes of rendered glyph bitmaps (bounded).
+struct TextCacheCounts {
+    int requests;
+    int faces;
+    int files;
+    long glyph_bytes;
+};
+TextCacheCounts text_cache_counts(void);
+// For tests: the family name and file of the face a font draws with ("" for
+// the built-in boxes used when no font file can be opened).
+const char *text_face_family(FontFace *face);
+const char *text_face_file(FontFace *face);

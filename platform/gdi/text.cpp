@@ -1,0 +1,787 @@
+// Text for GDI. fontconfig stands in for the font mapper, FreeType rasterises
+// the glyphs. Everything resolved is cached for the life of the process:
+//   request (what CreateFontA was asked)  -> FontFace  (metrics, cell rules)
+//   family/weight/slant                   -> FontFile  (an FT_Face, per file)
+//   file + pixel size + synthetic style   -> SizedFace (an FT_Size, 256 glyphs)
+// Characters are single bytes (Windows-1252), so a face's glyph cache is a
+// plain array indexed by the byte.
+#include "gdi/text.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_ADVANCES_H
+#include FT_OUTLINE_H
+#include FT_SIZES_H
+#include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+// Largest em or cell height served; taller requests are drawn at this size.
+constexpr int kMaxPixelHeight = 2048;
+// Rendered glyph bitmaps are dropped (and re-rendered on demand) past this.
+constexpr long kGlyphBudgetBytes = 32L * 1024 * 1024;
+// The default cell height of a font asked for with height 0.
+constexpr int kDefaultCellHeight = 16;
+
+// tmPitchAndFamily bits (set TMPF_FIXED_PITCH means variable pitch).
+constexpr int kTmpfFixedPitch = 0x01;
+constexpr int kTmpfVector = 0x02;
+constexpr int kTmpfTrueType = 0x04;
+constexpr int kFamilySwiss = 0x20;
+constexpr int kFamilyModern = 0x30;
+constexpr int kFamilyRoman = 0x10;
+
+// One character of a sized face: advance and ink box always, coverage once drawn.
+struct Glyph {
+    bool loaded = false;
+    bool box = false;  // drawn as a hollow box (the face had nothing to draw)
+    int advance = 0;   // pixels
+    // Ink box relative to the pen on the baseline, y down, rounded outwards.
+    int ink_left = 0, ink_top = 0, ink_right = 0, ink_bottom = 0;
+    bool rendered = false;
+    int bitmap_left = 0, bitmap_top = 0;  // bitmap origin: pen + left, baseline - top
+    int width = 0, rows = 0;
+    std::vector<uint8_t> coverage;
+};
+
+// A font file opened with FreeType, shared by every size drawn from it.
+struct FontFile {
+    std::string path;
+    int index = 0;
+    std::string family;
+    FT_Face face = nullptr;
+    int units_per_em = 2048;
+    int win_ascent = 0;   // font units, positive up
+    int win_descent = 0;  // font units, positive down
+    int avg_width = 0;    // font units, 0 when the font does not say
+    int strike_position = 0, strike_size = 0;
+};
+
+// A file at one pixel size with its synthetic style, and its glyphs.
+struct SizedFace {
+    FontFile *file = nullptr;
+    FT_Size size = nullptr;
+    int x_ppem = 0, y_ppem = 0;
+    bool embolden = false;
+    bool oblique = false;
+    Glyph glyphs[256];
+    // Bounds of all ink in the face relative to pen and baseline (pixels, y
+    // down, generous), used to skip characters that cannot reach the clip.
+    int reach_left = 0, reach_right = 0, reach_top = 0, reach_bottom = 0;
+    int max_advance = 0;  // no character advances further (pixels)
+};
+
+// Unicode code point of a Windows-1252 byte; 0 for control and undefined bytes.
+const uint16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+}  // namespace
+
+// A resolved request: the face it draws with and the metrics GDI reports.
+struct FontFace {
+    SizedFace *sized = nullptr;  // null only when no font file could be opened
+    TEXTMETRICA metrics = {};
+    int cell_width = 0;  // > 0: every character advances this much, glyph centred
+    int baseline = 0;    // tmAscent
+    bool underline = false;
+    bool strike_out = false;
+    int underline_offset = 0, underline_thickness = 1;  // rows below the baseline
+    int strike_offset = 0, strike_thickness = 1;        // rows above the baseline
+    int fallback_advance = 1;  // advance of every character when sized is null
+};
+
+namespace {
+
+// The key of a request: every field that changes the result.
+struct RequestKey {
+    int stock, height, width, weight, italic, underline, strike_out, pitch_and_family;
+    std::string face;
+    // Orders keys for the cache map.
+    bool operator<(const RequestKey &o) const {
+        return std::tie(stock, height, width, weight, italic, underline, strike_out,
+                        pitch_and_family, face) <
+               std::tie(o.stock, o.height, o.width, o.weight, o.italic, o.underline,
+                        o.strike_out, o.pitch_and_family, o.face);
+    }
+};
+
+// What the font mapper found for a family, weight and slant.
+struct Match {
+    FontFile *file = nullptr;
+    bool embolden = false;
+    bool oblique = false;
+};
+
+// The whole cache; created on first use and never freed.
+struct TextCache {
+    FT_Library library = nullptr;
+    FcConfig *config = nullptr;
+    bool started = false;
+    std::map<RequestKey, std::unique_ptr<FontFace>> requests;
+    std::map<std::string, Match> matches;  // key: families|weight|italic|mono
+    std::map<std::pair<std::string, int>, std::unique_ptr<FontFile>> files;
+    std::map<std::tuple<FontFile *, int, int, bool, bool>, std::unique_ptr<SizedFace>> faces;
+    long glyph_bytes = 0;
+};
+
+TextCache &cache() {
+    static TextCache instance;
+    return instance;
+}
+
+// Starts FreeType and fontconfig once; failures leave the fallback face in use.
+void start_libraries() {
+    TextCache &c = cache();
+    if (c.started) return;
+    c.started = true;
+    if (FT_Init_FreeType(&c.library) != 0) c.library = nullptr;
+    c.config = FcInitLoadConfigAndFonts();
+}
+
+// Rounds font units scaled to ppem pixels to the nearest pixel.
+int scale_round(long units, int ppem, int units_per_em) {
+    double v = static_cast<double>(units) * ppem / units_per_em;
+    return static_cast<int>(std::lround(v));
+}
+
+// Opens a font file (cached); null when FreeType cannot use it as an outline font.
+FontFile *open_file(const std::string &path, int index, const std::string &family) {
+    TextCache &c = cache();
+    auto key = std::make_pair(path, index);
+    auto found = c.files.find(key);
+    if (found != c.files.end()) return found->second.get();
+    FT_Face face = nullptr;
+    if (!c.library || FT_New_Face(c.library, path.c_str(), index, &face) != 0) {
+        c.files[key] = nullptr;
+        return nullptr;
+    }
+    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
+        FT_Done_Face(face);
+        c.files[key] = nullptr;
+        return nullptr;
+    }
+    FT_Select_Charmap(face, FT_ENCODING_UNICODE);
+    auto file = std::make_unique<FontFile>();
+    file->path = path;
+    file->index = index;
+    file->family = family;
+    file->face = face;
+    file->units_per_em = face->units_per_EM;
+    const TT_OS2 *os2 = static_cast<const TT_OS2 *>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+    if (os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
+        file->win_ascent = os2->usWinAscent;
+        file->win_descent = os2->usWinDescent;
+        file->avg_width = os2->xAvgCharWidth;
+        file->strike_position = os2->yStrikeoutPosition;
+        file->strike_size = os2->yStrikeoutSize;
+    } else {
+        file->win_ascent = face->ascender > 0 ? face->ascender : face->bbox.yMax;
+        file->win_descent = face->descender < 0 ? -face->descender : -face->bbox.yMin;
+    }
+    if (file->win_ascent + file->win_descent <= 0) {
+        file->win_ascent = file->units_per_em * 4 / 5;
+        file->win_descent = file->units_per_em / 5;
+    }
+    if (file->strike_size <= 0) {
+        file->strike_position = file->win_ascent / 3;
+        file->strike_size = std::max(1, file->units_per_em / 20);
+    }
+    FontFile *raw = file.get();
+    c.files[key] = std::move(file);
+    return raw;
+}
+
+// Asks fontconfig for the closest installed outline face to the families,
+// weight and slant; the result is cached per question.
+Match map_font(const std::vector<std::string> &families, int weight, bool italic, bool mono) {
+    TextCache &c = cache();
+    std::string key;
+    for (const std::string &f : families) key += f + ",";
+    key += "|" + std::to_string(weight) + "|" + (italic ? "i" : "r") + (mono ? "m" : "p");
+    auto found = c.matches.find(key);
+    if (found != c.matches.end()) return found->second;
+
+    Match match;
+    if (c.config) {
+        FcPattern *pattern = FcPatternCreate();
+        for (const std::string &f : families)
+            FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8 *>(f.c_str()));
+        if (weight > 0) FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
+        FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+        if (mono) FcPatternAddInteger(pattern, FC_SPACING, FC_MONO);
+        FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+        FcConfigSubstitute(c.config, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcPattern *best = FcFontMatch(c.config, pattern, &result);
+        if (best) {
+            FcChar8 *path = nullptr;
+            FcChar8 *family = nullptr;
+            int index = 0;
+            if (FcPatternGetString(best, FC_FILE, 0, &path) == FcResultMatch) {
+                FcPatternGetInteger(best, FC_INDEX, 0, &index);
+                FcPatternGetString(best, FC_FAMILY, 0, &family);
+                match.file = open_file(reinterpret_cast<const char *>(path), index,
+                                       family ? reinterpret_cast<const char *>(family) : "");
+            }
+            // Styles the file lacks are made up by FreeType.
+            FcBool embolden = FcFalse;
+            FcPatternGetBool(best, FC_EMBOLDEN, 0, &embolden);
+            int found_weight = FC_WEIGHT_REGULAR;
+            FcPatternGetInteger(best, FC_WEIGHT, 0, &found_weight);
+            match.embolden = embolden || (weight >= 600 && found_weight < FC_WEIGHT_DEMIBOLD);
+            int found_slant = FC_SLANT_ROMAN;
+            FcPatternGetInteger(best, FC_SLANT, 0, &found_slant);
+            match.oblique = italic && found_slant == FC_SLANT_ROMAN;
+            FcPatternDestroy(best);
+        }
+        FcPatternDestroy(pattern);
+    }
+    c.matches[key] = match;
+    return match;
+}
+
+// The face for a request, trying the generic sans family when the first
+// choice cannot be opened.
+Match find_font(const std::vector<std::string> &families, int weight, bool italic, bool mono) {
+    Match match = map_font(families, weight, italic, mono);
+    if (!match.file) match = map_font({"sans-serif"}, weight, italic, false);
+    if (!match.file) match = map_font({"DejaVu Sans"}, FW_NORMAL, false, false);
+    return match;
+}
+
+// The sized face for a file at a pixel size (cached).
+SizedFace *size_face(const Match &match, int x_ppem, int y_ppem) {
+    TextCache &c = cache();
+    auto key = std::make_tuple(match.file, x_ppem, y_ppem, match.embolden, match.oblique);
+    auto found = c.faces.find(key);
+    if (found != c.faces.end()) return found->second.get();
+    FT_Face face = match.file->face;
+    FT_Size size = nullptr;
+    if (FT_New_Size(face, &size) != 0) return nullptr;
+    FT_Activate_Size(size);
+    if (FT_Set_Pixel_Sizes(face, x_ppem, y_ppem) != 0) {
+        FT_Done_Size(size);
+        return nullptr;
+    }
+    auto sized = std::make_unique<SizedFace>();
+    sized->file = match.file;
+    sized->size = size;
+    sized->x_ppem = x_ppem;
+    sized->y_ppem = y_ppem;
+    sized->embolden = match.embolden;
+    sized->oblique = match.oblique;
+    int upem = match.file->units_per_em;
+    int bottom = scale_round(-face->bbox.yMin, y_ppem, upem);
+    int top = scale_round(face->bbox.yMax, y_ppem, upem);
+    // Hinting and synthesis move ink by a few pixels at most.
+    int slack = 2 + (match.embolden ? y_ppem / 16 + 1 : 0);
+    sized->reach_left = std::min(0, scale_round(face->bbox.xMin, x_ppem, upem)) - slack -
+                        (match.oblique ? bottom / 4 + 1 : 0);
+    sized->reach_right = std::max(0, scale_round(face->bbox.xMax, x_ppem, upem)) + slack +
+                         (match.oblique ? top / 4 + 1 : 0);
+    sized->max_advance = scale_round(face->max_advance_width, x_ppem, upem) + slack;
+    sized->reach_top = -top - slack;
+    sized->reach_bottom = bottom + slack;
+    SizedFace *raw = sized.get();
+    c.faces[key] = std::move(sized);
+    return raw;
+}
+
+// Drops every rendered bitmap; advances and ink boxes stay.
+void drop_bitmaps() {
+    TextCache &c = cache();
+    for (auto &entry : c.faces) {
+        for (Glyph &g : entry.second->glyphs) {
+            if (!g.rendered) continue;
+            std::vector<uint8_t>().swap(g.coverage);
+            g.rendered = false;
+        }
+    }
+    c.glyph_bytes = 0;
+}
+
+// A hollow box standing on the baseline, for characters the face cannot draw.
+void make_box_glyph(Glyph &g, int ppem) {
+    int width = std::max(3, ppem / 2);
+    int height = std::max(3, ppem * 7 / 10);
+    if (g.advance < width + 1) g.advance = width + 1;
+    g.ink_left = 0;
+    g.ink_top = -height;
+    g.ink_right = width;
+    g.ink_bottom = 0;
+    g.bitmap_left = 0;
+    g.bitmap_top = height;
+    g.width = width;
+    g.rows = height;
+    g.box = true;
+    g.coverage.assign(static_cast<size_t>(width) * height, 0);
+    for (int row = 0; row < height; ++row) {
+        for (int col = 0; col < width; ++col) {
+            if (row == 0 || row == height - 1 || col == 0 || col == width - 1)
+                g.coverage[static_cast<size_t>(row) * width + col] = 255;
+        }
+    }
+    g.rendered = true;
+}
+
+// FreeType glyph index of a byte; 0 (the default glyph) for control bytes.
+FT_UInt glyph_index(FT_Face face, unsigned char byte) {
+    uint32_t code = byte;
+    if (byte < 0x20 || byte == 0x7F) code = 0;
+    else if (byte >= 0x80 && byte < 0xA0) code = kCp1252High[byte - 0x80];
+    return code ? FT_Get_Char_Index(face, code) : 0;
+}
+
+// Loads a glyph's outline at the face's size with its synthetic style; false
+// when FreeType gives no outline.
+bool load_outline(SizedFace *s, unsigned char byte) {
+    FT_Face face = s->file->face;
+    FT_Activate_Size(s->size);
+    FT_UInt index = glyph_index(face, byte);
+    if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_LIGHT | FT_LOAD_NO_BITMAP) != 0) return false;
+    if (face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) return false;
+    if (s->oblique) FT_GlyphSlot_Oblique(face->glyph);
+    if (s->embolden) FT_GlyphSlot_Embolden(face->glyph);
+    return true;
+}
+
+// The glyph of a byte with its advance and ink box loaded.
+Glyph &glyph_metrics(SizedFace *s, unsigned char byte) {
+    Glyph &g = s->glyphs[byte];
+    if (g.loaded) return g;
+    g.loaded = true;
+    if (!load_outline(s, byte)) {
+        make_box_glyph(g, s->y_ppem);
+        cache().glyph_bytes += static_cast<long>(g.coverage.size());
+        return g;
+    }
+    FT_GlyphSlot slot = s->file->face->glyph;
+    g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+    if (g.advance < 0) g.advance = 0;
+    if (slot->outline.n_points == 0) {
+        // A blank: a space has no ink, but the default glyph must show.
+        if (glyph_index(s->file->face, byte) == 0) {
+            make_box_glyph(g, s->y_ppem);
+            cache().glyph_bytes += static_cast<long>(g.coverage.size());
+        }
+        return g;
+    }
+    FT_BBox box;
+    FT_Outline_Get_CBox(&slot->outline, &box);
+    g.ink_left = static_cast<int>(box.xMin >> 6) - 1;
+    g.ink_right = static_cast<int>((box.xMax + 63) >> 6) + 1;
+    g.ink_top = -static_cast<int>((box.yMax + 63) >> 6) - 1;
+    g.ink_bottom = -static_cast<int>(box.yMin >> 6) + 1;
+    if (g.advance == 0 && glyph_index(s->file->face, byte) == 0) g.advance = g.ink_right;
+    return g;
+}
+
+// The glyph of a byte with its coverage bitmap rendered.
+Glyph &glyph_bitmap(SizedFace *s, unsigned char byte) {
+    Glyph &g = glyph_metrics(s, byte);
+    if (g.rendered || g.ink_right <= g.ink_left) return g;
+    if (g.box) {
+        make_box_glyph(g, s->y_ppem);
+        cache().glyph_bytes += static_cast<long>(g.coverage.size());
+        return g;
+    }
+    if (!load_outline(s, byte)) {
+        g.ink_right = g.ink_left;  // nothing to draw after all
+        return g;
+    }
+    FT_GlyphSlot slot = s->file->face->glyph;
+    if (slot->outline.n_points == 0 || FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) {
+        g.ink_right = g.ink_left;
+        return g;
+    }
+    const FT_Bitmap &bitmap = slot->bitmap;
+    long bytes = static_cast<long>(bitmap.width) * bitmap.rows;
+    TextCache &c = cache();
+    if (c.glyph_bytes + bytes > kGlyphBudgetBytes) drop_bitmaps();
+    g.bitmap_left = slot->bitmap_left;
+    g.bitmap_top = slot->bitmap_top;
+    g.width = static_cast<int>(bitmap.width);
+    g.rows = static_cast<int>(bitmap.rows);
+    g.coverage.assign(static_cast<size_t>(bytes), 0);
+    for (int row = 0; row < g.rows; ++row) {
+        const unsigned char *src = bitmap.buffer + static_cast<long>(row) * bitmap.pitch;
+        uint8_t *dst = g.coverage.data() + static_cast<size_t>(row) * g.width;
+        if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
+            std::memcpy(dst, src, static_cast<size_t>(g.width));
+        } else if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {
+            for (int col = 0; col < g.width; ++col)
+                dst[col] = (src[col >> 3] & (0x80 >> (col & 7))) ? 255 : 0;
+        }
+    }
+    g.rendered = true;
+    c.glyph_bytes += bytes;
+    return g;
+}
+
+// The advance of a byte in a face, honouring a fixed cell width.
+int advance_of(FontFace *face, unsigned char byte) {
+    if (face->cell_width > 0) return face->cell_width;
+    if (!face->sized) return face->fallback_advance;
+    return glyph_metrics(face->sized, byte).advance;
+}
+
+// Common metrics of a sized face for a cell of the given ascent and descent.
+void fill_metrics(FontFace *face, const FontFile *file, int ascent, int descent, int em,
+                  int weight, bool italic, bool fixed_pitch) {
+    TEXTMETRICA &m = face->metrics;
+    m.tmHeight = ascent + descent;
+    m.tmAscent = ascent;
+    m.tmDescent = descent;
+    m.tmInternalLeading = std::max(0, m.tmHeight - em);
+    m.tmExternalLeading = 0;
+    SizedFace *s = face->sized;
+    if (face->cell_width > 0) {
+        m.tmAveCharWidth = face->cell_width;
+        m.tmMaxCharWidth = face->cell_width;
+    } else if (s) {
+        int avg = file->avg_width > 0 ? scale_round(file->avg_width, s->x_ppem, file->units_per_em)
+                                      : glyph_metrics(s, 'x').advance;
+        m.tmAveCharWidth = std::max(1, avg);
+        int max_width = scale_round(file->face->max_advance_width, s->x_ppem, file->units_per_em);
+        m.tmMaxCharWidth = std::max(m.tmAveCharWidth, max_width);
+    } else {
+        m.tmAveCharWidth = face->fallback_advance;
+        m.tmMaxCharWidth = face->fallback_advance;
+    }
+    m.tmWeight = weight > 0 ? weight : FW_NORMAL;
+    m.tmOverhang = 0;
+    m.tmDigitizedAspectX = 96;
+    m.tmDigitizedAspectY = 96;
+    m.tmFirstChar = 0x20;
+    m.tmLastChar = 0xFF;
+    m.tmDefaultChar = 0x1F;
+    m.tmBreakChar = 0x20;
+    m.tmItalic = italic ? 255 : 0;
+    m.tmUnderlined = face->underline ? 255 : 0;
+    m.tmStruckOut = face->strike_out ? 255 : 0;
+    m.tmPitchAndFamily = static_cast<BYTE>(
+        fixed_pitch ? kFamilyModern | kTmpfVector | kTmpfTrueType
+                    : kFamilySwiss | kTmpfFixedPitch | kTmpfVector | kTmpfTrueType);
+    m.tmCharSet = ANSI_CHARSET;
+    face->baseline = ascent;
+    // Underline one pixel below the baseline unless the file says otherwise.
+    if (s && file) {
+        int upem = file->units_per_em;
+        int thickness = scale_round(file->face->underline_thickness, s->y_ppem, upem);
+        face->underline_thickness = std::max(1, thickness);
+        int offset = scale_round(-file->face->underline_position, s->y_ppem, upem);
+        face->underline_offset = std::clamp(offset, 1, std::max(1, descent));
+        face->strike_thickness = std::max(1, scale_round(file->strike_size, s->y_ppem, upem));
+        face->strike_offset = std::max(1, scale_round(file->strike_position, s->y_ppem, upem));
+    } else {
+        face->underline_offset = std::max(1, descent / 2);
+        face->strike_offset = std::max(1, ascent / 3);
+    }
+}
+
+// Stock fonts: the fixed font's cell (8 x 13, ascent 11) as on Windows; the
+// others as proportional fonts of Windows' sizes.
+void build_stock_face(FontFace *face, int stock) {
+    if (stock == ANSI_FIXED_FONT || stock == OEM_FIXED_FONT) {
+        Match match = find_font({"DejaVu Sans Mono", "monospace"}, FW_NORMAL, false, true);
+        const int cell_width = 8, ascent = 11, descent = 2;
+        face->cell_width = cell_width;
+        face->fallback_advance = cell_width;
+        if (match.file) {
+            // The largest em up to the cell height whose advance fits the cell.
+            FT_Face ft = match.file->face;
+            FT_Fixed units = 0;
+            FT_UInt zero = FT_Get_Char_Index(ft, '0');
+            if (FT_Get_Advance(ft, zero, FT_LOAD_NO_SCALE, &units) != 0 || units <= 0)
+                units = ft->max_advance_width;
+            int ppem = ascent + descent;
+            while (ppem > 6 && scale_round(units, ppem, match.file->units_per_em) > cell_width)
+                --ppem;
+            face->sized = size_face(match, ppem, ppem);
+        }
+        fill_metrics(face, match.file, ascent, descent, ascent + descent, FW_NORMAL, false, true);
+        return;
+    }
+    FontRequest request;
+    request.height = stock == ANSI_VAR_FONT ? 13 : stock == DEFAULT_GUI_FONT ? -11 : kDefaultCellHeight;
+    request.pitch_and_family = VARIABLE_PITCH;
+    std::strcpy(request.face, "sans-serif");
+    FontFace *plain = text_face(request);
+    *face = *plain;
+}
+
+// Builds the face for a request that is not a stock font.
+void build_face(FontFace *face, const FontRequest &request) {
+    face->underline = request.underline;
+    face->strike_out = request.strike_out;
+    std::string name(request.face, strnlen(request.face, sizeof request.face));
+    bool mono = (request.pitch_and_family & 3) == FIXED_PITCH ||
+                (request.pitch_and_family & 0xF0) == kFamilyModern;
+    std::vector<std::string> families;
+    if (!name.empty()) families.push_back(name);
+    if (mono) families.push_back("monospace");
+    else if ((request.pitch_and_family & 0xF0) == kFamilyRoman) families.push_back("serif");
+    else families.push_back("sans-serif");
+    Match match = find_font(families, request.weight, request.italic, mono && name.empty());
+
+    // Height: < 0 em height, > 0 cell height, 0 the default cell height.
+    int64_t asked = request.height;
+    bool cell = asked >= 0;
+    int64_t pixels = asked == 0 ? kDefaultCellHeight : (asked < 0 ? -asked : asked);
+    int height = static_cast<int>(std::min<int64_t>(pixels, kMaxPixelHeight));
+
+    if (!match.file) {
+        // No font at all: boxes on a plain cell.
+        int em = cell ? std::max(1, height * 5 / 6) : height;
+        int ascent = cell ? height * 4 / 5 : em;
+        int descent = cell ? height - ascent : std::max(1, em / 5);
+        face->fallback_advance = std::max(2, em / 2);
+        fill_metrics(face, nullptr, ascent, descent, em, request.weight, request.italic, mono);
+        return;
+    }
+    const FontFile *file = match.file;
+    long total = static_cast<long>(file->win_ascent) + file->win_descent;
+    int em = cell ? static_cast<int>(std::lround(static_cast<double>(height) *
+                                                 file->units_per_em / total))
+                  : height;
+    em = std::max(1, em);
+    int ascent = scale_round(file->win_ascent, em, file->units_per_em);
+    int descent = scale_round(file->win_descent, em, file->units_per_em);
+    if (cell) {
+        ascent = std::min(ascent, height);
+        descent = height - ascent;
+    } else if (ascent + descent < em) {
+        descent = em - ascent;
+    }
+    int x_ppem = em;
+    if (request.width != 0) {
+        // Squeeze or stretch so the average character is as wide as asked.
+        int avg = file->avg_width > 0 ? file->avg_width : file->units_per_em / 2;
+        double natural = static_cast<double>(avg) * em / file->units_per_em;
+        double wanted = std::min<double>(std::fabs(static_cast<double>(request.width)), kMaxPixelHeight);
+        x_ppem = std::clamp(static_cast<int>(std::lround(em * wanted / std::max(natural, 0.5))), 1,
+                            kMaxPixelHeight * 4);
+    }
+    face->sized = size_face(match, x_ppem, em);
+    if (!face->sized) face->fallback_advance = std::max(2, em / 2);
+    fill_metrics(face, file, ascent, descent, em, request.weight, request.italic, mono);
+}
+
+// Blends a coverage value of colour over a destination pixel.
+inline uint32_t blend(uint32_t dst, uint32_t src, unsigned alpha) {
+    if (alpha >= 255) return src;
+    unsigned inverse = 255 - alpha;
+    unsigned r = (((src >> 16) & 0xFF) * alpha + ((dst >> 16) & 0xFF) * inverse + 127) / 255;
+    unsigned g = (((src >> 8) & 0xFF) * alpha + ((dst >> 8) & 0xFF) * inverse + 127) / 255;
+    unsigned b = ((src & 0xFF) * alpha + (dst & 0xFF) * inverse + 127) / 255;
+    return (r << 16) | (g << 8) | b;
+}
+
+// A rectangle in 64-bit surface coordinates, right and bottom excluded.
+struct Box {
+    int64_t left, top, right, bottom;
+};
+
+// Intersection of two boxes (possibly empty).
+Box intersect(const Box &a, const Box &b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
+}
+
+// Fills a box, already inside the surface, with one colour.
+void fill_box(Surface *surface, const Box &box, uint32_t color) {
+    for (int64_t row = box.top; row < box.bottom; ++row) {
+        uint32_t *line = surface->pixels + row * surface->stride;
+        std::fill(line + box.left, line + box.right, color);
+    }
+}
+
+// Blends a glyph's coverage at (gx, gy) (its bitmap's top-left) inside clip.
+void blit_glyph(Surface *surface, const Box &clip, const Glyph &g, int64_t gx, int64_t gy,
+                uint32_t color) {
+    Box area = intersect(clip, {gx, gy, gx + g.width, gy + g.rows});
+    for (int64_t row = area.top; row < area.bottom; ++row) {
+        const uint8_t *src = g.coverage.data() + (row - gy) * g.width - gx;
+        uint32_t *line = surface->pixels + row * surface->stride;
+        for (int64_t col = area.left; col < area.right; ++col) {
+            unsigned alpha = src[col];
+            if (alpha) line[col] = blend(line[col], color, alpha);
+        }
+    }
+}
+
+}  // namespace
+
+// The cached face for a request: resolved once, then found by key.
+FontFace *text_face(const FontRequest &request) {
+    start_libraries();
+    TextCache &c = cache();
+    RequestKey key;
+    bool stock = request.stock >= 0;
+    key.stock = stock ? request.stock : -1;
+    key.height = stock ? 0 : request.height;
+    key.width = stock ? 0 : request.width;
+    key.weight = stock ? 0 : request.weight;
+    key.italic = !stock && request.italic;
+    key.underline = !stock && request.underline;
+    key.strike_out = !stock && request.strike_out;
+    key.pitch_and_family = stock ? 0 : request.pitch_and_family;
+    if (!stock) key.face.assign(request.face, strnlen(request.face, sizeof request.face));
+    auto found = c.requests.find(key);
+    if (found != c.requests.end()) return found->second.get();
+    auto face = std::make_unique<FontFace>();
+    if (stock) build_stock_face(face.get(), request.stock);
+    else build_face(face.get(), request);
+    FontFace *raw = face.get();
+    c.requests[key] = std::move(face);
+    return raw;
+}
+
+// The metrics GetTextMetricsA reports for the face.
+void text_metrics(FontFace *face, TEXTMETRICA *metrics) {
+    if (!face || !metrics) return;
+    *metrics = face->metrics;
+}
+
+// Sum of advances (control characters count as the default glyph) by tmHeight.
+SIZE text_extent(FontFace *face, const char *text, int length) {
+    SIZE size = {0, 0};
+    if (!face) return size;
+    size.cy = face->metrics.tmHeight;
+    if (!text || length <= 0) return size;
+    int64_t width = 0;
+    for (int i = 0; i < length && width < INT32_MAX; ++i)
+        width += advance_of(face, static_cast<unsigned char>(text[i]));
+    size.cx = static_cast<LONG>(std::min<int64_t>(width, INT32_MAX));
+    return size;
+}
+
+// Draws the characters left to right from the cell's top-left (x, y), within
+// clip and the surface, skipping characters that cannot reach the clip.
+void text_draw(FontFace *face, Surface *surface, const RECT &clip, int x, int y, const char *text,
+               int length, uint32_t foreground, bool opaque, uint32_t background) {
+    if (!face || !surface || !surface->pixels || !text || length <= 0) return;
+    Box bounds = intersect({clip.left, clip.top, clip.right, clip.bottom},
+                           {0, 0, surface->width, surface->height});
+    if (bounds.left >= bounds.right || bounds.top >= bounds.bottom) return;
+    foreground &= 0xFFFFFF;
+    background &= 0xFFFFFF;
+
+    SizedFace *s = face->sized;
+    const int64_t top = y;
+    const int64_t baseline = top + face->baseline;
+    const int64_t cell_bottom = top + face->metrics.tmHeight;
+    int reach_left = s ? s->reach_left : 0;
+    // A run that ends left of the clip, however wide its characters, is skipped whole.
+    int widest = face->cell_width > 0 ? face->cell_width
+                 : s ? std::max({s->max_advance, s->y_ppem / 2 + 1, 4})  // boxes included
+                     : face->fallback_advance;
+    int reach_right = std::max(widest, s ? s->reach_right + std::max(0, face->cell_width) : 0);
+    if (static_cast<int64_t>(x) + static_cast<int64_t>(length - 1) * widest + reach_right <= bounds.left)
+        return;
+    int64_t ink_top = s ? baseline + s->reach_top : top;
+    int64_t ink_bottom = s ? baseline + s->reach_bottom : cell_bottom;
+    int64_t rows_top = std::min(top, ink_top), rows_bottom = std::max(cell_bottom, ink_bottom);
+    if (rows_bottom <= bounds.top || rows_top >= bounds.bottom) return;
+
+    // First pass: the characters that can touch the clip, and where they start.
+    int first = -1, last = -1;
+    int64_t first_pen = x, pen = x;
+    for (int i = 0; i < length; ++i) {
+        if (pen + reach_left >= bounds.right) break;
+        unsigned char byte = static_cast<unsigned char>(text[i]);
+        int advance = advance_of(face, byte);
+        int64_t right = pen + advance;
+        if (s) {
+            const Glyph &g = glyph_metrics(s, byte);
+            int shift = face->cell_width > 0 ? (face->cell_width - g.advance) / 2 : 0;
+            right = std::max(right, pen + shift + g.ink_right);
+        }
+        if (right > bounds.left) {
+            if (first < 0) {
+                first = i;
+                first_pen = pen;
+            }
+            last = i;
+        }
+        pen += advance;
+    }
+    if (first < 0) return;
+
+    // The cells of the visible run, then the glyphs over them.
+    int64_t run_end = first_pen;
+    for (int i = first; i <= last; ++i) run_end += advance_of(face, static_cast<unsigned char>(text[i]));
+    if (opaque) fill_box(surface, intersect(bounds, {first_pen, top, run_end, cell_bottom}), background);
+    pen = first_pen;
+    for (int i = first; i <= last; ++i) {
+        unsigned char byte = static_cast<unsigned char>(text[i]);
+        int advance = advance_of(face, byte);
+        if (s) {
+            const Glyph &g = glyph_bitmap(s, byte);
+            int shift = face->cell_width > 0 ? (face->cell_width - g.advance) / 2 : 0;
+            if (g.rendered && pen + shift + g.ink_right > bounds.left)
+                blit_glyph(surface, bounds, g, pen + shift + g.bitmap_left, baseline - g.bitmap_top,
+                           foreground);
+        } else {
+            // No font could be opened: an outline box per character.
+            Box box = {pen, top, pen + std::max(1, advance - 1), baseline};
+            Box edges[4] = {{box.left, box.top, box.right, box.top + 1},
+                            {box.left, box.bottom - 1, box.right, box.bottom},
+                            {box.left, box.top, box.left + 1, box.bottom},
+                            {box.right - 1, box.top, box.right, box.bottom}};
+            for (const Box &edge : edges) fill_box(surface, intersect(bounds, edge), foreground);
+        }
+        pen += advance;
+    }
+    if (face->underline) {
+        int64_t row = baseline + face->underline_offset;
+        fill_box(surface, intersect(bounds, {first_pen, row, run_end, row + face->underline_thickness}),
+                 foreground);
+    }
+    if (face->strike_out) {
+        int64_t row = baseline - face->strike_offset;
+        fill_box(surface, intersect(bounds, {first_pen, row, run_end, row + face->strike_thickness}),
+                 foreground);
+    }
+}
+
+// Counts of what the cache holds, for tests.
+TextCacheCounts text_cache_counts(void) {
+    TextCache &c = cache();
+    TextCacheCounts counts;
+    counts.requests = static_cast<int>(c.requests.size());
+    counts.faces = static_cast<int>(c.faces.size());
+    counts.files = 0;
+    for (const auto &entry : c.files) counts.files += entry.second ? 1 : 0;
+    counts.glyph_bytes = c.glyph_bytes;
+    return counts;
+}
+
+// The family name of the file behind a face ("" when none), for tests.
+const char *text_face_family(FontFace *face) {
+    if (!face || !face->sized) return "";
+    return face->sized->file->family.c_str();
+}
+
+// The font file behind a face ("" when none), for tests.
+const char *text_face_file(FontFace *face) {
+    if (!face || !face->sized) return "";
+    return face->sized->file->path.c_str();
+}

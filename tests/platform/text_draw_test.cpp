@@ -1,0 +1,362 @@
+// Glyph rendering: colour, cell placement, background modes, clipping, safe
+// coordinates, and a cache that does not grow with repeated use.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../../platform/gdi/text.h"
+
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kGuard = 0x123456;
+constexpr uint32_t kRed = 0xFF0000;
+constexpr uint32_t kBlue = 0x0000FF;
+
+// A surface inside a larger buffer whose border must never be written.
+struct Canvas {
+    static constexpr int kBorder = 16;
+    int width, height;
+    std::vector<uint32_t> buffer;
+    Surface surface;
+
+    Canvas(int w, int h, uint32_t fill = kWhite) : width(w), height(h) {
+        int stride = w + 2 * kBorder;
+        buffer.assign(static_cast<size_t>(stride) * (h + 2 * kBorder), kGuard);
+        surface.pixels = buffer.data() + kBorder * stride + kBorder;
+        surface.width = w;
+        surface.height = h;
+        surface.stride = stride;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) at(x, y) = fill;
+    }
+    uint32_t &at(int x, int y) { return surface.pixels[y * surface.stride + x]; }
+    RECT all() const { return {0, 0, width, height}; }
+    // True when every pixel outside the surface still holds the guard value.
+    bool guard_intact() const {
+        int stride = surface.stride;
+        for (int y = 0; y < height + 2 * kBorder; ++y) {
+            for (int x = 0; x < stride; ++x) {
+                bool inside = x >= kBorder && x < kBorder + width && y >= kBorder && y < kBorder + height;
+                if (!inside && buffer[static_cast<size_t>(y) * stride + x] != kGuard) return false;
+            }
+        }
+        return true;
+    }
+    // The smallest box holding every pixel that differs from fill; empty when none.
+    RECT changed(uint32_t fill = kWhite) {
+        RECT box = {INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                if (at(x, y) == fill) continue;
+                box.left = std::min<LONG>(box.left, x);
+                box.top = std::min<LONG>(box.top, y);
+                box.right = std::max<LONG>(box.right, x + 1);
+                box.bottom = std::max<LONG>(box.bottom, y + 1);
+            }
+        }
+        if (box.left == INT_MAX) return {0, 0, 0, 0};
+        return box;
+    }
+    int count(uint32_t color) {
+        int n = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) n += at(x, y) == color;
+        return n;
+    }
+};
+
+FontRequest named(int height, const char *face = "KAPLO-font") {
+    FontRequest request;
+    request.height = height;
+    std::strncpy(request.face, face, sizeof request.face - 1);
+    return request;
+}
+
+FontFace *fixed_font() {
+    FontRequest request;
+    request.stock = ANSI_FIXED_FONT;
+    return text_face(request);
+}
+
+TEXTMETRICA metrics_of(FontFace *face) {
+    TEXTMETRICA m;
+    text_metrics(face, &m);
+    return m;
+}
+
+void draw(Canvas &canvas, FontFace *face, int x, int y, const std::string &text, uint32_t color = kRed,
+          bool opaque = false, uint32_t background = kBlue) {
+    text_draw(face, &canvas.surface, canvas.all(), x, y, text.data(), static_cast<int>(text.size()),
+              color, opaque, background);
+}
+
+bool empty(const RECT &r) { return r.right <= r.left || r.bottom <= r.top; }
+
+}  // namespace
+
+TEST(TextDraw, GlyphsAreDrawnInTheTextColourInsideTheCell) {
+    FontFace *face = text_face(named(-16));
+    TEXTMETRICA m = metrics_of(face);
+    Canvas canvas(80, 40);
+    draw(canvas, face, 10, 5, "HH");
+    int advance = text_extent(face, "HH", 2).cx;
+    RECT ink = canvas.changed();
+    ASSERT_FALSE(empty(ink));
+    EXPECT_GE(ink.left, 10);
+    EXPECT_LE(ink.right, 10 + advance);
+    EXPECT_GE(ink.top, 5);
+    EXPECT_LE(ink.bottom, 5 + m.tmHeight);
+    // "H" stands on the baseline: its lowest ink row is the one just above y + ascent.
+    EXPECT_EQ(ink.bottom, 5 + m.tmAscent);
+    // Full-coverage stems are exactly the text colour; the rest blends red into white.
+    EXPECT_GT(canvas.count(kRed), 10);
+    for (int y = 0; y < canvas.height; ++y) {
+        for (int x = 0; x < canvas.width; ++x) {
+            uint32_t p = canvas.at(x, y);
+            ASSERT_EQ(p >> 16, 0xFFu);
+            ASSERT_EQ((p >> 8) & 0xFF, p & 0xFF);
+        }
+    }
+    EXPECT_TRUE(canvas.guard_intact());
+}
+
+TEST(TextDraw, OpaqueFillsTheCellTransparentLeavesIt) {
+    FontFace *face = text_face(named(-16));
+    TEXTMETRICA m = metrics_of(face);
+    int advance = text_extent(face, "Ab.", 3).cx;
+
+    Canvas opaque(80, 40);
+    draw(opaque, face, 7, 9, "Ab.", kRed, true, kBlue);
+    EXPECT_EQ(opaque.changed().left, 7);
+    EXPECT_EQ(opaque.changed().top, 9);
+    EXPECT_EQ(opaque.changed().right, 7 + advance);
+    EXPECT_EQ(opaque.changed().bottom, 9 + m.tmHeight);
+    // Corners of the cell are background, glyph stems text colour over it.
+    EXPECT_EQ(opaque.at(7, 9), kBlue);
+    EXPECT_EQ(opaque.at(7 + advance - 1, 9 + m.tmHeight - 1), kBlue);
+    EXPECT_GT(opaque.count(kRed), 5);
+    EXPECT_EQ(opaque.count(kWhite), 80 * 40 - advance * m.tmHeight);
+
+    Canvas transparent(80, 40);
+    draw(transparent, face, 7, 9, "Ab.", kRed, false, kBlue);
+    EXPECT_EQ(transparent.count(kBlue), 0);
+    EXPECT_EQ(transparent.at(7, 9), kWhite);
+    // The glyphs themselves are the same in both modes.
+    EXPECT_EQ(transparent.count(kRed), opaque.count(kRed));
+}
+
+TEST(TextDraw, BlendsOverWhatIsAlreadyThere) {
+    FontFace *face = text_face(named(-20));
+    Canvas canvas(60, 40, 0x00FF00);
+    draw(canvas, face, 2, 2, "O", kRed);
+    bool mixed = false;
+    for (int y = 0; y < canvas.height; ++y) {
+        for (int x = 0; x < canvas.width; ++x) {
+            uint32_t p = canvas.at(x, y);
+            ASSERT_EQ(p & 0xFF, 0u);                              // no blue anywhere
+            ASSERT_EQ(((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) >= 254, true);  // red + green mix
+            mixed |= p != kRed && p != 0x00FF00;
+        }
+    }
+    EXPECT_TRUE(mixed);  // antialiased edges
+}
+
+TEST(TextDraw, ControlCharactersDrawTheDefaultGlyph) {
+    FontFace *face = text_face(named(-16));
+    for (const char *text : {"\n", "\t", "\r", "\x01", "\x7F"}) {
+        Canvas canvas(40, 30);
+        draw(canvas, face, 4, 4, text);
+        RECT ink = canvas.changed();
+        EXPECT_FALSE(empty(ink)) << "byte " << int(text[0]);
+        EXPECT_LE(ink.right, 4 + text_extent(face, text, 1).cx);
+    }
+    // A space has width but no ink.
+    Canvas canvas(40, 30);
+    draw(canvas, face, 4, 4, " ");
+    EXPECT_TRUE(empty(canvas.changed()));
+}
+
+TEST(TextDraw, ClippedDrawingIsTheUnclippedDrawingCutToTheClip) {
+    FontFace *face = text_face(named(-18));
+    Canvas full(120, 40);
+    draw(full, face, 3, 6, "Laser Blast", kRed, true, kBlue);
+    for (RECT clip : {RECT{10, 10, 50, 20}, RECT{0, 0, 5, 40}, RECT{60, 0, 200, 100},
+                      RECT{-50, -50, 20, 12}, RECT{30, 30, 20, 20}}) {
+        Canvas cut(120, 40);
+        text_draw(face, &cut.surface, clip, 3, 6, "Laser Blast", 11, kRed, true, kBlue);
+        for (int y = 0; y < cut.height; ++y) {
+            for (int x = 0; x < cut.width; ++x) {
+                bool inside = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
+                ASSERT_EQ(cut.at(x, y), inside ? full.at(x, y) : kWhite)
+                    << "clip " << clip.left << "," << clip.top << " at " << x << "," << y;
+            }
+        }
+        EXPECT_TRUE(cut.guard_intact());
+    }
+}
+
+TEST(TextDraw, PartlyOffTheSurfaceIsAShiftOfTheWholeDrawing) {
+    FontFace *face = text_face(named(-15));
+    const std::string text = "Whoa, jiggly!";
+    Canvas whole(160, 50);
+    draw(whole, face, 30, 20, text);
+    for (int dx : {-1, -7, -29, -45}) {
+        for (int dy : {-3, -15, 0}) {
+            Canvas shifted(160, 50);
+            draw(shifted, face, dx, dy, text);
+            for (int y = 0; y < shifted.height; ++y) {
+                for (int x = 0; x < shifted.width; ++x) {
+                    int sx = x - dx + 30, sy = y - dy + 20;
+                    uint32_t expected = sx < whole.width && sy < whole.height ? whole.at(sx, sy) : kWhite;
+                    ASSERT_EQ(shifted.at(x, y), expected) << dx << "," << dy << " at " << x << "," << y;
+                }
+            }
+            EXPECT_TRUE(shifted.guard_intact());
+        }
+    }
+}
+
+TEST(TextDraw, ExtremeCoordinatesWriteNothingOutside) {
+    FontFace *faces[] = {text_face(named(-12)), text_face(named(-300)), fixed_font()};
+    const std::string text = "Laser \n\t Blast\xE9\x80";
+    const int coords[] = {INT_MIN, INT_MIN + 1, -1000000000, -200, -3, 0, 5, 1000000000, INT_MAX - 4,
+                          INT_MAX};
+    for (FontFace *face : faces) {
+        for (int x : coords) {
+            for (int y : coords) {
+                Canvas canvas(50, 30);
+                draw(canvas, face, x, y, text, kRed, true, kBlue);
+                ASSERT_TRUE(canvas.guard_intact()) << x << "," << y;
+                if (x < -100000 || x > 100000 || y < -100000 || y > 100000) {
+                    ASSERT_TRUE(empty(canvas.changed())) << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+TEST(TextDraw, MegabyteStringsOutsideOrAcrossTheSurface) {
+    FontFace *face = text_face(named(-12));
+    std::string text(1 << 20, 'x');
+    for (int i = 0; i < static_cast<int>(text.size()); i += 7) text[i] = static_cast<char>(i & 0xFF);
+    int length = static_cast<int>(text.size());
+    struct Place { int x, y; bool visible; };
+    for (Place p : {Place{INT_MAX, 10, false}, Place{INT_MIN, 10, false}, Place{10, INT_MIN, false},
+                    Place{10, INT_MAX, false}, Place{-5000, 200, false}, Place{3, 5, true},
+                    Place{INT_MIN + 100, 5, false}}) {
+        Canvas canvas(64, 32);
+        text_draw(face, &canvas.surface, canvas.all(), p.x, p.y, text.data(), length, kRed, true, kBlue);
+        EXPECT_TRUE(canvas.guard_intact()) << p.x << "," << p.y;
+        EXPECT_EQ(!empty(canvas.changed()), p.visible) << p.x << "," << p.y;
+        if (p.visible) {
+            EXPECT_EQ(canvas.at(63, 6), kBlue);  // the run reaches the right edge
+        }
+    }
+}
+
+TEST(TextDraw, FixedFontCharactersStayInTheirCells) {
+    FontFace *face = fixed_font();
+    Canvas canvas(100, 20);
+    draw(canvas, face, 0, 0, "MiWl");
+    RECT ink = canvas.changed();
+    EXPECT_GE(ink.left, 0);
+    EXPECT_LE(ink.right, 32);
+    // 'i' is centred in its cell 8..15.
+    Canvas one(40, 20);
+    draw(one, face, 8, 0, "i");
+    RECT i = one.changed();
+    EXPECT_GE(i.left, 9);
+    EXPECT_LE(i.right, 15);
+    EXPECT_LE(std::abs((i.left - 8) - (16 - i.right)), 2);
+    // Baseline 11: "H" ends on row 10.
+    Canvas h(20, 20);
+    draw(h, face, 0, 0, "H");
+    EXPECT_EQ(h.changed().bottom, 11);
+}
+
+TEST(TextDraw, UnderlineAndStrikeOutRunAcrossTheText) {
+    FontRequest request = named(-16);
+    request.underline = true;
+    FontFace *underlined = text_face(request);
+    TEXTMETRICA m = metrics_of(underlined);
+    EXPECT_NE(m.tmUnderlined, 0);
+    Canvas canvas(100, 30);
+    draw(canvas, underlined, 5, 2, "a b");
+    int advance = text_extent(underlined, "a b", 3).cx;
+    int row = -1;
+    for (int y = 2 + m.tmAscent; y < 2 + m.tmHeight && row < 0; ++y)
+        if (canvas.at(5, y) == kRed && canvas.at(5 + advance - 1, y) == kRed) row = y;
+    EXPECT_GE(row, 0) << "no underline row below the baseline";
+    EXPECT_EQ(canvas.at(4, row), kWhite);
+    EXPECT_EQ(canvas.at(5 + advance, row), kWhite);
+
+    request.underline = false;
+    request.strike_out = true;
+    FontFace *struck = text_face(request);
+    Canvas strike(100, 30);
+    draw(strike, struck, 5, 2, "   ");
+    RECT line = strike.changed();
+    EXPECT_EQ(line.left, 5);
+    EXPECT_EQ(line.right, 5 + text_extent(struck, "   ", 3).cx);
+    EXPECT_LT(line.bottom, 2 + m.tmAscent);
+}
+
+TEST(TextDraw, NothingHappensWithoutSurfaceTextOrLength) {
+    FontFace *face = text_face(named(-12));
+    Canvas canvas(20, 20);
+    text_draw(face, &canvas.surface, canvas.all(), 0, 0, "abc", 0, kRed, true, kBlue);
+    text_draw(face, &canvas.surface, canvas.all(), 0, 0, "abc", -1, kRed, true, kBlue);
+    text_draw(face, &canvas.surface, canvas.all(), 0, 0, nullptr, 3, kRed, true, kBlue);
+    text_draw(nullptr, &canvas.surface, canvas.all(), 0, 0, "abc", 3, kRed, true, kBlue);
+    text_draw(face, nullptr, canvas.all(), 0, 0, "abc", 3, kRed, true, kBlue);
+    EXPECT_TRUE(empty(canvas.changed()));
+}
+
+TEST(TextCache, RepeatedRequestsReuseOneFace) {
+    Canvas canvas(200, 40);
+    const std::string label = "Laser Blast Attack";
+    // Warm up every size the package may ask for.
+    for (int size = 0; size <= 127; ++size) draw(canvas, text_face(named(-size)), 0, 20, label);
+    TextCacheCounts before = text_cache_counts();
+    for (int round = 0; round < 20; ++round) {
+        for (int size = 0; size <= 127; ++size) {
+            FontFace *face = text_face(named(-size));
+            draw(canvas, face, round, 20, label);
+            text_extent(face, label.data(), static_cast<int>(label.size()));
+        }
+    }
+    TextCacheCounts after = text_cache_counts();
+    EXPECT_EQ(after.requests, before.requests);
+    EXPECT_EQ(after.faces, before.faces);
+    EXPECT_EQ(after.files, before.files);
+    EXPECT_EQ(after.glyph_bytes, before.glyph_bytes);
+    // Point sizes share faces: at most one face per pixel size.
+    EXPECT_LE(after.faces, before.requests);
+}
+
+TEST(TextCache, GlyphBitmapsStayWithinTheBudget) {
+    FontFace *face = text_face(named(-2048));
+    Canvas canvas(2600, 2400);
+    // Large glyphs of many characters: their bitmaps far exceed the budget together.
+    for (int i = 0; i < 3; ++i) {
+        for (char c = 'A'; c <= 'P'; ++c) {
+            char text[1] = {c};
+            text_draw(face, &canvas.surface, canvas.all(), 0, 0, text, 1, kRed, false, kBlue);
+        }
+        EXPECT_LE(text_cache_counts().glyph_bytes, 32L * 1024 * 1024);
+    }
+    // Re-rendered after being dropped, a glyph is drawn just the same.
+    Canvas first(60, 40), again(60, 40);
+    FontFace *small = text_face(named(-20));
+    draw(first, small, 2, 2, "Q");
+    for (char c = 'A'; c <= 'P'; ++c) {
+        char text[1] = {c};
+        text_draw(face, &canvas.surface, canvas.all(), 0, 0, text, 1, kRed, false, kBlue);
+    }
+    draw(again, small, 2, 2, "Q");
+    EXPECT_EQ(first.buffer, again.buffer);
+}
