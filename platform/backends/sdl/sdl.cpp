@@ -1,0 +1,290 @@
+// The SDL2 backend: a real desktop window per top-level window (its content is
+// the menu bar and the client area; the window manager draws caption and
+// frame), SDL input turned into the layer's input, and presentation.
+#include <SDL.h>
+
+#include <climits>
+#include <cstdio>
+
+#include "platform_tools.h"
+#include "user/user.h"
+
+namespace {
+
+struct SdlWindow {
+    SDL_Window *window = nullptr;
+    Uint32 id = 0;
+};
+
+std::vector<uint32_t> compose_buffer;
+
+// The SDL side of a layer window.
+SdlWindow *sdl_of(Window *w) { return static_cast<SdlWindow *>(w->backend_data); }
+
+// The layer window an SDL window id belongs to.
+Window *window_of(Uint32 id) {
+    for (Window *w : user_windows()) {
+        SdlWindow *s = sdl_of(w);
+        if (s && s->id == id) return w;
+    }
+    return nullptr;
+}
+
+// Milliseconds since SDL started.
+uint64_t now() { return SDL_GetTicks64(); }
+
+// Opens a hidden desktop window where the client area and menu bar belong.
+void window_created(Window *w) {
+    POINT o = user_client_origin(w);
+    int width = w->store->surface.width, height = w->store->surface.height;
+    SDL_Window *win = SDL_CreateWindow(w->title.c_str(), o.x, o.y - user_menu_height(w),
+                                       width > 0 ? width : 1, height > 0 ? height : 1,
+                                       SDL_WINDOW_HIDDEN);
+    if (!win) {
+        fprintf(stderr, "SDL backend: cannot create a window: %s\n", SDL_GetError());
+        return;
+    }
+    auto *s = new SdlWindow;
+    s->window = win;
+    s->id = SDL_GetWindowID(win);
+    w->backend_data = s;
+}
+
+// Closes the desktop window.
+void window_destroyed(Window *w) {
+    SdlWindow *s = sdl_of(w);
+    if (!s) return;
+    SDL_DestroyWindow(s->window);
+    delete s;
+    w->backend_data = nullptr;
+}
+
+// Shows (and raises) or hides the desktop window.
+void window_shown(Window *w, bool visible) {
+    SdlWindow *s = sdl_of(w);
+    if (!s) return;
+    if (visible) {
+        SDL_ShowWindow(s->window);
+        SDL_RaiseWindow(s->window);
+        w->dirty = true;
+    } else {
+        SDL_HideWindow(s->window);
+    }
+}
+
+// Follows a change of the surface size (a menu bar added or removed).
+void window_resized(Window *w) {
+    SdlWindow *s = sdl_of(w);
+    if (!s) return;
+    POINT o = user_client_origin(w);
+    SDL_SetWindowSize(s->window, w->store->surface.width, w->store->surface.height);
+    SDL_SetWindowPosition(s->window, o.x, o.y - user_menu_height(w));
+    w->dirty = true;
+}
+
+// Drawing only marks the window; it is presented before the layer waits.
+void window_drawn(Window *) {}
+
+// Copies the window's surface and open pop-up to the screen.
+void present(Window *w) {
+    SdlWindow *s = sdl_of(w);
+    if (!s) return;
+    SDL_Surface *dst = SDL_GetWindowSurface(s->window);
+    if (!dst) return;
+    int width = w->store->surface.width, height = w->store->surface.height;
+    if (width <= 0 || height <= 0) return;
+    compose_buffer.resize((size_t)width * height);
+    user_compose(w, compose_buffer.data());
+    SDL_Surface *src = SDL_CreateRGBSurfaceWithFormatFrom(compose_buffer.data(), width, height, 32,
+                                                          width * 4, SDL_PIXELFORMAT_RGB888);
+    if (!src) return;
+    SDL_BlitSurface(src, nullptr, dst, nullptr);
+    SDL_FreeSurface(src);
+    SDL_UpdateWindowSurface(s->window);
+}
+
+// The virtual key of an SDL key, 0 for keys the layer does not know.
+int vk_of(SDL_Scancode sc, Uint16 mod) {
+    if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
+    if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return '1' + (sc - SDL_SCANCODE_1);
+    if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return VK_F1 + (sc - SDL_SCANCODE_F1);
+    bool num = (mod & KMOD_NUM) != 0;
+    if (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_9 && num)
+        return VK_NUMPAD0 + 1 + (sc - SDL_SCANCODE_KP_1);
+    switch (sc) {
+    case SDL_SCANCODE_0: return '0';
+    case SDL_SCANCODE_RETURN: case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
+    case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
+    case SDL_SCANCODE_BACKSPACE: return VK_BACK;
+    case SDL_SCANCODE_TAB: return VK_TAB;
+    case SDL_SCANCODE_SPACE: return VK_SPACE;
+    case SDL_SCANCODE_MINUS: return VK_OEM_MINUS;
+    case SDL_SCANCODE_EQUALS: return VK_OEM_PLUS;
+    case SDL_SCANCODE_LEFTBRACKET: return VK_OEM_4;
+    case SDL_SCANCODE_RIGHTBRACKET: return VK_OEM_6;
+    case SDL_SCANCODE_BACKSLASH: return VK_OEM_5;
+    case SDL_SCANCODE_SEMICOLON: return VK_OEM_1;
+    case SDL_SCANCODE_APOSTROPHE: return VK_OEM_7;
+    case SDL_SCANCODE_GRAVE: return VK_OEM_3;
+    case SDL_SCANCODE_COMMA: return VK_OEM_COMMA;
+    case SDL_SCANCODE_PERIOD: return VK_OEM_PERIOD;
+    case SDL_SCANCODE_SLASH: return VK_OEM_2;
+    case SDL_SCANCODE_CAPSLOCK: return VK_CAPITAL;
+    case SDL_SCANCODE_LSHIFT: case SDL_SCANCODE_RSHIFT: return VK_SHIFT;
+    case SDL_SCANCODE_LCTRL: case SDL_SCANCODE_RCTRL: return VK_CONTROL;
+    case SDL_SCANCODE_LALT: case SDL_SCANCODE_RALT: return VK_MENU;
+    case SDL_SCANCODE_INSERT: return VK_INSERT;
+    case SDL_SCANCODE_DELETE: return VK_DELETE;
+    case SDL_SCANCODE_HOME: return VK_HOME;
+    case SDL_SCANCODE_END: return VK_END;
+    case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
+    case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
+    case SDL_SCANCODE_LEFT: return VK_LEFT;
+    case SDL_SCANCODE_RIGHT: return VK_RIGHT;
+    case SDL_SCANCODE_UP: return VK_UP;
+    case SDL_SCANCODE_DOWN: return VK_DOWN;
+    case SDL_SCANCODE_KP_DIVIDE: return VK_DIVIDE;
+    case SDL_SCANCODE_KP_MULTIPLY: return VK_MULTIPLY;
+    case SDL_SCANCODE_KP_MINUS: return VK_SUBTRACT;
+    case SDL_SCANCODE_KP_PLUS: return VK_ADD;
+    case SDL_SCANCODE_KP_0: return num ? VK_NUMPAD0 : VK_INSERT;
+    case SDL_SCANCODE_KP_PERIOD: return num ? VK_DECIMAL : VK_DELETE;
+    case SDL_SCANCODE_KP_1: return VK_END;
+    case SDL_SCANCODE_KP_2: return VK_DOWN;
+    case SDL_SCANCODE_KP_3: return VK_NEXT;
+    case SDL_SCANCODE_KP_4: return VK_LEFT;
+    case SDL_SCANCODE_KP_6: return VK_RIGHT;
+    case SDL_SCANCODE_KP_7: return VK_HOME;
+    case SDL_SCANCODE_KP_8: return VK_UP;
+    case SDL_SCANCODE_KP_9: return VK_PRIOR;
+    default: return 0;
+    }
+}
+
+// The message of an SDL mouse button going down or up, 0 for other buttons.
+UINT button_message(Uint8 button, bool down) {
+    switch (button) {
+    case SDL_BUTTON_LEFT: return down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+    case SDL_BUTTON_RIGHT: return down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+    case SDL_BUTTON_MIDDLE: return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+    default: return 0;
+    }
+}
+
+// Turns one SDL event into the layer's input.
+void handle(const SDL_Event &ev) {
+    switch (ev.type) {
+    case SDL_WINDOWEVENT: {
+        Window *w = window_of(ev.window.windowID);
+        if (!w) return;
+        switch (ev.window.event) {
+        case SDL_WINDOWEVENT_EXPOSED:
+            InvalidateRect(w->handle, nullptr, FALSE);
+            w->dirty = true;
+            break;
+        case SDL_WINDOWEVENT_CLOSE: {
+            InputEvent e;
+            e.kind = InputEvent::Close;
+            e.hwnd = w->handle;
+            user_push_input(e);
+            break;
+        }
+        case SDL_WINDOWEVENT_FOCUS_GAINED: SetFocus(w->handle); break;
+        default: break;
+        }
+        break;
+    }
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        Window *w = window_of(ev.button.windowID);
+        UINT m = button_message(ev.button.button, ev.type == SDL_MOUSEBUTTONDOWN);
+        if (!w || !m) return;
+        InputEvent e;
+        e.hwnd = w->handle;
+        e.message = m;
+        e.x = ev.button.x;
+        e.y = ev.button.y - user_menu_height(w);
+        user_push_input(e);
+        break;
+    }
+    case SDL_MOUSEMOTION: {
+        Window *w = window_of(ev.motion.windowID);
+        if (!w) return;
+        InputEvent e;
+        e.hwnd = w->handle;
+        e.message = WM_MOUSEMOVE;
+        e.x = ev.motion.x;
+        e.y = ev.motion.y - user_menu_height(w);
+        user_push_input(e);
+        break;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        Window *w = window_of(ev.key.windowID);
+        HWND target = w ? w->handle : GetFocus();
+        int vk = vk_of(ev.key.keysym.scancode, ev.key.keysym.mod);
+        if (!target || !vk) return;
+        InputEvent e;
+        e.kind = InputEvent::Key;
+        e.hwnd = target;
+        e.message = ev.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP;
+        e.vk = vk;
+        e.repeat = ev.key.repeat != 0;
+        user_push_input(e);
+        break;
+    }
+    default: break;
+    }
+}
+
+// Takes in every SDL event waiting, without blocking.
+void poll() {
+    SDL_Event ev;
+    while (SDL_PollEvent(&ev)) handle(ev);
+}
+
+// Blocks in SDL until an event arrives or the deadline passes.
+void wait(uint64_t deadline) {
+    SDL_Event ev;
+    if (deadline == UINT64_MAX) {
+        if (SDL_WaitEvent(&ev)) handle(ev);
+    } else {
+        uint64_t t = now();
+        if (deadline <= t) return;
+        uint64_t timeout = deadline - t;
+        if (timeout > INT_MAX) timeout = INT_MAX;
+        if (SDL_WaitEventTimeout(&ev, (int)timeout)) handle(ev);
+    }
+    poll();
+}
+
+// Closes the video subsystem (the windows are gone by now).
+void shutdown() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
+
+Backend desktop = {"sdl", now,     window_created, window_destroyed, window_shown,
+                   window_resized, window_drawn, present, poll, wait, shutdown, 1280, 1024};
+
+}  // namespace
+
+// Selects the SDL2 backend; 0 with a message on stderr without a display.
+int platform_use_desktop(void) {
+    user_reset();
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        fprintf(stderr, "kaplo: cannot open a display: %s\n", SDL_GetError());
+        return 0;
+    }
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+        desktop.screen_width = mode.w;
+        desktop.screen_height = mode.h;
+    }
+    SDL_StopTextInput();
+    user_set_backend(&desktop);
+    if (SDL_GetModState() & KMOD_CAPS) {  // Caps Lock already on
+        user_set_key_state(VK_CAPITAL, true);
+        user_set_key_state(VK_CAPITAL, false);
+    }
+    return 1;
+}

@@ -1,0 +1,125 @@
+// Keyboard translation: the US layout's table from virtual keys and
+// modifiers to characters, used by TranslateMessage and by injected typing.
+#include <windows.h>
+
+#include "user/user.h"
+
+namespace {
+
+// Punctuation keys: virtual key, plain character, shifted character.
+struct OemKey {
+    int vk;
+    char plain;
+    char shifted;
+};
+const OemKey kOemKeys[] = {
+    {VK_OEM_1, ';', ':'},     {VK_OEM_PLUS, '=', '+'}, {VK_OEM_COMMA, ',', '<'},
+    {VK_OEM_MINUS, '-', '_'}, {VK_OEM_PERIOD, '.', '>'}, {VK_OEM_2, '/', '?'},
+    {VK_OEM_3, '`', '~'},     {VK_OEM_4, '[', '{'},    {VK_OEM_5, '\\', '|'},
+    {VK_OEM_6, ']', '}'},     {VK_OEM_7, '\'', '"'},
+};
+
+// Shifted digits 0..9.
+const char kShiftedDigits[] = ")!@#$%^&*(";
+
+}  // namespace
+
+// The character a key makes, or -1: letters by Shift xor Caps Lock, Ctrl +
+// letter a control code, arrows and function keys nothing.
+int user_key_char(int vk, bool shift, bool ctrl, bool caps) {
+    if (vk >= 'A' && vk <= 'Z') {
+        if (ctrl) return vk - 'A' + 1;
+        return (shift != caps) ? vk : vk - 'A' + 'a';
+    }
+    if (vk >= '0' && vk <= '9') {
+        if (ctrl) return -1;
+        return shift ? kShiftedDigits[vk - '0'] : vk;
+    }
+    if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9) return '0' + (vk - VK_NUMPAD0);
+    switch (vk) {
+    case VK_MULTIPLY: return '*';
+    case VK_ADD: return '+';
+    case VK_SUBTRACT: return '-';
+    case VK_DECIMAL: return '.';
+    case VK_DIVIDE: return '/';
+    case VK_SPACE: return ' ';
+    case VK_RETURN: return ctrl ? 0x0A : 0x0D;
+    case VK_BACK: return ctrl ? 0x7F : 0x08;
+    case VK_TAB: return ctrl ? -1 : 0x09;
+    case VK_ESCAPE: return 0x1B;
+    default: break;
+    }
+    for (const OemKey &k : kOemKeys) {
+        if (k.vk != vk) continue;
+        if (ctrl) {
+            if (k.plain == '[') return 0x1B;
+            if (k.plain == '\\') return 0x1C;
+            if (k.plain == ']') return 0x1D;
+            return -1;
+        }
+        return shift ? k.shifted : k.plain;
+    }
+    return -1;
+}
+
+// The key, with Shift or Ctrl, that makes a character (Caps Lock off).
+bool user_char_key(unsigned char ch, int *vk, bool *shift, bool *ctrl) {
+    *shift = false;
+    *ctrl = false;
+    if (ch >= 'a' && ch <= 'z') {
+        *vk = ch - 'a' + 'A';
+        return true;
+    }
+    if (ch >= 'A' && ch <= 'Z') {
+        *vk = ch;
+        *shift = true;
+        return true;
+    }
+    if (ch >= '0' && ch <= '9') {
+        *vk = ch;
+        return true;
+    }
+    switch (ch) {
+    case ' ': *vk = VK_SPACE; return true;
+    case '\r': case '\n': *vk = VK_RETURN; return true;
+    case '\b': *vk = VK_BACK; return true;
+    case '\t': *vk = VK_TAB; return true;
+    case 0x1B: *vk = VK_ESCAPE; return true;
+    default: break;
+    }
+    if (ch >= 1 && ch <= 26) {
+        *vk = 'A' + ch - 1;
+        *ctrl = true;
+        return true;
+    }
+    for (int d = 0; d < 10; ++d) {
+        if (kShiftedDigits[d] == (char)ch) {
+            *vk = '0' + d;
+            *shift = true;
+            return true;
+        }
+    }
+    for (const OemKey &k : kOemKeys) {
+        if (k.plain == (char)ch || k.shifted == (char)ch) {
+            *vk = k.vk;
+            *shift = k.shifted == (char)ch;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Posts the WM_CHAR a WM_KEYDOWN makes; nonzero for every key message.
+BOOL WINAPI TranslateMessage(const MSG *msg) {
+    if (!msg) return FALSE;
+    if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP &&
+        msg->message != WM_SYSKEYDOWN && msg->message != WM_SYSKEYUP)
+        return FALSE;
+    if (msg->message != WM_KEYDOWN) return TRUE;
+    bool shift = GetKeyState(VK_SHIFT) < 0;
+    bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    bool caps = (GetKeyState(VK_CAPITAL) & 1) != 0;
+    int ch = user_key_char((int)msg->wParam, shift, ctrl, caps);
+    if (ch >= 0) PostMessageA(msg->hwnd, WM_CHAR, (WPARAM)ch, msg->lParam);
+    return TRUE;
+}
