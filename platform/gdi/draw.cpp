@@ -1,0 +1,281 @@
+// The drawing calls: each finds its DC's canvas (the clip, once), takes the
+// pen and brush, and hands the shape to the rasteriser. Drawing on a window DC
+// tells USER once per call.
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "gdi/objects.h"
+#include "gdi/raster.h"
+#include "gdi/surface.h"
+
+namespace {
+
+// The surface a DC draws on and its clip there, in surface coordinates.
+bool surface_of(const GdiDc *dc, Surface **surface, RECT *clip) {
+    if (dc->kind == DcKind::Memory) {
+        GdiObject *bitmap = gdi_lookup(dc->bitmap, GdiKind::Bitmap);
+        if (!bitmap || !bitmap->bitmap) return false;
+        *surface = &bitmap->bitmap->surface;
+        *clip = {0, 0, (*surface)->width, (*surface)->height};
+        return true;
+    }
+    if (dc->kind == DcKind::Window && dc->surface && dc->surface->pixels) {
+        *surface = dc->surface;
+        RECT c = dc->clip;
+        c.left = std::max<LONG>(c.left, 0);
+        c.top = std::max<LONG>(c.top, 0);
+        c.right = std::min<LONG>(c.right, dc->surface->width);
+        c.bottom = std::min<LONG>(c.bottom, dc->surface->height);
+        *clip = c;
+        return true;
+    }
+    return false;
+}
+
+// The visible part of a DC as a canvas; empty when nothing can be drawn.
+Canvas canvas_of(const GdiDc *dc) {
+    Canvas c;
+    Surface *s;
+    RECT clip;
+    if (!surface_of(dc, &s, &clip)) return c;
+    int64_t ox = dc->kind == DcKind::Window ? dc->org_x : 0;
+    int64_t oy = dc->kind == DcKind::Window ? dc->org_y : 0;
+    c.pixels = s->pixels;
+    c.stride = s->stride;
+    c.org_x = ox;
+    c.org_y = oy;
+    c.x0 = clip.left - ox;
+    c.y0 = clip.top - oy;
+    c.x1 = clip.right - ox;
+    c.y1 = clip.bottom - oy;
+    return c;
+}
+
+// The pen's width as drawn (0: no pen) and its colour.
+int64_t pen_of(const GdiDc *dc, uint32_t *color) {
+    GdiObject *pen = gdi_lookup_any(dc->pen);
+    if (!pen || pen->null_style) return 0;
+    *color = pen->pixel;
+    return pen->width;
+}
+
+// Whether the DC's brush paints, and its colour.
+bool brush_of(const GdiDc *dc, uint32_t *color) {
+    GdiObject *brush = gdi_lookup_any(dc->brush);
+    if (!brush || brush->null_style) return false;
+    *color = brush->pixel;
+    return true;
+}
+
+// Tells USER that a window DC's pixels may have changed.
+void drawn(const GdiDc *dc) {
+    if (dc->kind == DcKind::Window && dc->owner) user_window_drawn(dc->owner);
+}
+
+// Normalises a box so that left <= right and top <= bottom.
+void normalise(int64_t *l, int64_t *t, int64_t *r, int64_t *b) {
+    if (*l > *r) std::swap(*l, *r);
+    if (*t > *b) std::swap(*t, *b);
+}
+
+}  // namespace
+
+// Rectangle: outline in the pen, inside in the brush, right and bottom excluded.
+BOOL WINAPI Rectangle(HDC handle, int left, int top, int right, int bottom) {
+    GdiDc *dc = gdi_dc(handle);
+    if (!dc) return FALSE;
+    Canvas c = canvas_of(dc);
+    int64_t l = left, t = top, r = right, b = bottom;
+    normalise(&l, &t, &r, &b);
+    uint32_t pen_color = 0, brush_color = 0;
+    int64_t width = pen_of(dc, &pen_color);
+    bool brush = brush_of(dc, &brush_color);
+    if (!c.empty()) {
+        if (width > 1)
+            raster_rectangle_wide(c, l, t, r, b, width, pen_color, brush, brush_color);
+        else
+            raster_rectangle(c, l, t, r, b, width == 1, pen_color, brush, brush_color);
+    }
+    drawn(dc);
+    return TRUE;
+}
+
+// Ellipse inscribed in the box, outlined with the pen and filled with the brush.
+BOOL WINAPI Ellipse(HDC handle, int left, int top, int right, int bottom) {
+    GdiDc *dc = gdi_dc(handle);
+    if (!dc) return FALSE;
+    Canvas c = canvas_of(dc);
+    int64_t l = left, t = top, r = right, b = bottom;
+    normalise(&l, &t, &r, &b);
+    uint32_t pen_color = 0, brush_color = 0;
+    int64_t width = pen_of(dc, &pen_color);
+    bool brush = brush_of(dc, &brush_color);
+    if (!c.empty()) raster_ellipse(c, l, t, r, b, width, pen_color, brush, brush_color);
+    drawn(dc);
+    return TRUE;
+}
+
+// Closed polygon: filled by the alternate rule, then outlined edge by edge.
+BOOL WINAPI Polygon(HDC handle, const POINT *points, int count) {
+    GdiDc *dc = gdi_dc(handle);
+    if (!dc || !points || count < 2) return FALSE;
+    Canvas c = canvas_of(dc);
+    uint32_t pen_color = 0, brush_color = 0;
+    int64_t width = pen_of(dc, &pen_color);
+    bool brush = brush_of(dc, &brush_color);
+    if (!c.empty()) {
+        if (brush && count >= 3) {
+            std::vector<FixPoint> fix((size_t)count);
+            for (int i = 0; i < count; i++)
+                fix[(size_t)i] = {(int64_t)points[i].x * kFixOne, (int64_t)points[i].y * kFixOne};
+            raster_polygon_fill(c, fix.data(), count, brush_color);
+        }
+        for (int i = 0; width > 0 && i < count; i++) {
+            const POINT &p = points[i], &q = points[(i + 1) % count];
+            if (width == 1)
+                raster_line(c, p.x, p.y, q.x, q.y, pen_color);
+            else
+                raster_wide_line(c, p.x, p.y, q.x, q.y, width, pen_color);
+        }
+    }
+    drawn(dc);
+    return TRUE;
+}
+
+// Line from the current position to (x, y), which becomes the current position.
+BOOL WINAPI LineTo(HDC handle, int x, int y) {
+    GdiDc *dc = gdi_dc(handle);
+    if (!dc) return FALSE;
+    Canvas c = canvas_of(dc);
+    uint32_t pen_color = 0;
+    int64_t width = pen_of(dc, &pen_color);
+    if (!c.empty()) {
+        if (width == 1)
+            raster_line(c, dc->pos_x, dc->pos_y, x, y, pen_color);
+        else if (width > 1)
+            raster_wide_line(c, dc->pos_x, dc->pos_y, x, y, width, pen_color);
+    }
+    dc->pos_x = x;
+    dc->pos_y = y;
+    drawn(dc);
+    return TRUE;
+}
+
+// One pixel; outside the visible area nothing happens and CLR_INVALID comes back.
+COLORREF WINAPI SetPixel(HDC handle, int x, int y, COLORREF color) {
+    GdiDc *dc = gdi_dc(handle);
+    if (!dc) return CLR_INVALID;
+    Canvas c = canvas_of(dc);
+    if (x < c.x0 || x >= c.x1 || y < c.y0 || y >= c.y1) return CLR_INVALID;
+    c.pixels[(y + c.org_y) * c.stride + x + c.org_x] = pixel_from_colorref(color & 0xFFFFFF);
+    drawn(dc);
+    return color & 0xFFFFFF;
+}
+
+// The colour of one pixel; CLR_INVALID outside the visible area.
+COLORREF WINAPI GetPixel(HDC handle, int x, int y) {
+    GdiDc *dc = gdi_dc(handle);
+    if (!dc) return CLR_INVALID;
+    Canvas c = canvas_of(dc);
+    if (x < c.x0 || x >= c.x1 || y < c.y0 || y >= c.y1) return CLR_INVALID;
+    return colorref_from_pixel(c.pixels[(y + c.org_y) * c.stride + x + c.org_x]);
+}
+
+// Fills l..r-1 x t..b-1 with a brush; an empty rectangle draws nothing.
+int WINAPI FillRect(HDC handle, const RECT *rect, HBRUSH brush_handle) {
+    GdiDc *dc = gdi_dc(handle);
+    GdiObject *brush = gdi_lookup(brush_handle, GdiKind::Brush);
+    if (!dc || !rect || !brush) return 0;
+    if (!brush->null_style) raster_fill_rect(canvas_of(dc), rect->left, rect->top, rect->right, rect->bottom, brush->pixel);
+    drawn(dc);
+    return 1;
+}
+
+// Copies a block between DCs (SRCCOPY), clipped to both: destination pixels
+// whose source lies outside the source's pixels are left alone.
+BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int src_x, int src_y, DWORD rop) {
+    GdiDc *d = gdi_dc(dest);
+    GdiDc *s = gdi_dc(src);
+    if (!d || !s || rop != SRCCOPY) return FALSE;
+    Canvas dc = canvas_of(d), sc = canvas_of(s);
+    if (width <= 0 || height <= 0 || dc.empty() || sc.empty()) {
+        drawn(d);
+        return TRUE;
+    }
+    // The source rectangle in source DC coordinates, clipped to the source ...
+    int64_t sx0 = src_x, sy0 = src_y, sx1 = sx0 + width, sy1 = sy0 + height;
+    int64_t shift_x = (int64_t)x - src_x, shift_y = (int64_t)y - src_y;
+    sx0 = std::max(sx0, sc.x0);
+    sy0 = std::max(sy0, sc.y0);
+    sx1 = std::min(sx1, sc.x1);
+    sy1 = std::min(sy1, sc.y1);
+    // ... moved to the destination and clipped there.
+    int64_t dx0 = std::max(sx0 + shift_x, dc.x0), dy0 = std::max(sy0 + shift_y, dc.y0);
+    int64_t dx1 = std::min(sx1 + shift_x, dc.x1), dy1 = std::min(sy1 + shift_y, dc.y1);
+    if (dx0 < dx1 && dy0 < dy1) {
+        uint32_t *to = dc.pixels + (dy0 + dc.org_y) * dc.stride + dx0 + dc.org_x;
+        const uint32_t *from = sc.pixels + (dy0 - shift_y + sc.org_y) * sc.stride + (dx0 - shift_x) + sc.org_x;
+        copy_block(to, dc.stride, from, sc.stride, dx1 - dx0, dy1 - dy0);
+    }
+    drawn(d);
+    return TRUE;
+}
+
+// Moves the pixels of (scroll ∩ clip) by (dx, dy), keeping the result inside
+// clip; the uncovered part is left for the caller, its bounds in *update.
+BOOL WINAPI ScrollDC(HDC handle, int dx, int dy, const RECT *scroll, const RECT *clip, void *update_region,
+                     LPRECT update) {
+    (void)update_region;
+    GdiDc *dc = gdi_dc(handle);
+    if (!dc) return FALSE;
+    Canvas c = canvas_of(dc);
+    if (update) *update = {0, 0, 0, 0};
+    if (c.empty()) return TRUE;
+    int64_t cl = c.x0, ct = c.y0, cr = c.x1, cb = c.y1;  // clip, limited to the visible area
+    if (clip) {
+        cl = std::max<int64_t>(cl, clip->left);
+        ct = std::max<int64_t>(ct, clip->top);
+        cr = std::min<int64_t>(cr, clip->right);
+        cb = std::min<int64_t>(cb, clip->bottom);
+    }
+    int64_t sl = c.x0, st = c.y0, sr = c.x1, sb = c.y1;  // source: scroll ∩ clip
+    if (scroll) {
+        sl = std::max<int64_t>(sl, scroll->left);
+        st = std::max<int64_t>(st, scroll->top);
+        sr = std::min<int64_t>(sr, scroll->right);
+        sb = std::min<int64_t>(sb, scroll->bottom);
+    }
+    sl = std::max(sl, cl);
+    st = std::max(st, ct);
+    sr = std::min(sr, cr);
+    sb = std::min(sb, cb);
+    if (sl >= sr || st >= sb) return TRUE;
+    int64_t dl = std::max(sl + dx, cl), dt = std::max(st + dy, ct);
+    int64_t dr = std::min(sr + dx, cr), db = std::min(sb + dy, cb);
+    if (dl < dr && dt < db) {
+        uint32_t *to = c.pixels + (dt + c.org_y) * c.stride + dl + c.org_x;
+        const uint32_t *from = c.pixels + (dt - dy + c.org_y) * c.stride + (dl - dx) + c.org_x;
+        copy_block(to, c.stride, from, c.stride, dr - dl, db - dt);
+    }
+    if (update) {
+        // Bounds of the source area that the moved pixels no longer cover.
+        RECT u = {(LONG)sl, (LONG)st, (LONG)sr, (LONG)sb};
+        if (dl < dr && dt < db) {
+            if (dl <= sl && dr >= sr) {  // vertical scroll: a horizontal strip stays uncovered
+                if (dt > st) u.bottom = (LONG)std::min(dt, sb);
+                else if (db < sb) u.top = (LONG)std::max(db, st);
+                else u = {0, 0, 0, 0};
+            } else if (dt <= st && db >= sb) {  // horizontal scroll
+                if (dl > sl) u.right = (LONG)std::min(dl, sr);
+                else if (dr < sr) u.left = (LONG)std::max(dr, sl);
+                else u = {0, 0, 0, 0};
+            }
+        }
+        *update = u;
+    }
+    drawn(dc);
+    return TRUE;
+}

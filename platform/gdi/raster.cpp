@@ -1,0 +1,559 @@
+// Scan converters (rectangles, ellipses, polygons, lines, wide pens) and the
+// span blitter they all feed.
+#include "gdi/raster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <cwchar>
+
+namespace {
+
+typedef __int128 i128;
+
+// Floor division for a positive divisor.
+int64_t floor_div(i128 n, i128 d) {
+    i128 q = n / d;
+    if ((n % d) != 0 && n < 0) q -= 1;
+    return (int64_t)q;
+}
+
+int64_t clamp64(int64_t v, int64_t lo, int64_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+}  // namespace
+
+// ---- blitting ----------------------------------------------------------
+
+// Fills n pixels with one value (wmemset is the C library's vectorised 32-bit fill).
+void fill_pixels(uint32_t *p, int64_t n, uint32_t color) {
+    static_assert(sizeof(wchar_t) == sizeof(uint32_t), "32-bit wchar_t expected");
+    if (n >= 16) {
+        wmemset(reinterpret_cast<wchar_t *>(p), (wchar_t)color, (size_t)n);
+        return;
+    }
+    for (int64_t i = 0; i < n; i++) p[i] = color;
+}
+
+// Fills [xa, xb) of row y, clamped to the canvas.
+void blit_span(const Canvas &c, int64_t y, int64_t xa, int64_t xb, uint32_t color) {
+    if (y < c.y0 || y >= c.y1) return;
+    if (xa < c.x0) xa = c.x0;
+    if (xb > c.x1) xb = c.x1;
+    if (xa >= xb) return;
+    fill_pixels(c.pixels + (y + c.org_y) * c.stride + (xa + c.org_x), xb - xa, color);
+}
+
+// Fills the rectangle [l, r) x [t, b).
+void raster_fill_rect(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, uint32_t color) {
+    l = std::max(l, c.x0);
+    r = std::min(r, c.x1);
+    t = std::max(t, c.y0);
+    b = std::min(b, c.y1);
+    if (l >= r || t >= b) return;
+    uint32_t *row = c.pixels + (t + c.org_y) * c.stride + (l + c.org_x);
+    for (int64_t y = t; y < b; y++, row += c.stride) fill_pixels(row, r - l, color);
+}
+
+// Copies a w x h block inside or between pixel arrays, overlap-safe.
+void copy_block(uint32_t *dst, int64_t dst_stride, const uint32_t *src, int64_t src_stride, int64_t w,
+                int64_t h) {
+    if (w <= 0 || h <= 0) return;
+    size_t bytes = (size_t)w * sizeof(uint32_t);
+    if (dst > src) {  // copy bottom-up so that an overlapping source is read before it is written
+        for (int64_t y = h - 1; y >= 0; y--) memmove(dst + y * dst_stride, src + y * src_stride, bytes);
+    } else {
+        for (int64_t y = 0; y < h; y++) memmove(dst + y * dst_stride, src + y * src_stride, bytes);
+    }
+}
+
+// ---- rectangles --------------------------------------------------------
+
+// Rectangle with a one-pixel (or null) pen and an optional brush.
+void raster_rectangle(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, bool pen,
+                      uint32_t pen_color, bool brush, uint32_t brush_color) {
+    if (r == l || b == t) return;
+    if (!pen) {  // the brush alone covers one pixel less on the right and bottom
+        if (brush) raster_fill_rect(c, l, t, r - 1, b - 1, brush_color);
+        return;
+    }
+    if (r - l == 1 && b - t == 1) return;
+    if (brush && pen_color == brush_color) {
+        raster_fill_rect(c, l, t, r, b, pen_color);
+        return;
+    }
+    if (brush) raster_fill_rect(c, l + 1, t + 1, r - 1, b - 1, brush_color);
+    raster_fill_rect(c, l, t, r, t + 1, pen_color);           // top
+    if (b - t > 1) raster_fill_rect(c, l, b - 1, r, b, pen_color);  // bottom
+    raster_fill_rect(c, l, t + 1, l + 1, b - 1, pen_color);   // left
+    if (r - l > 1) raster_fill_rect(c, r - 1, t + 1, r, b - 1, pen_color);  // right
+}
+
+// Rectangle with a wide pen: brush inside, then four bodies and round joins.
+void raster_rectangle_wide(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, int64_t width,
+                           uint32_t pen_color, bool brush, uint32_t brush_color) {
+    if (r == l || b == t) return;
+    if (brush) raster_fill_rect(c, l + 1, t + 1, r - 1, b - 1, brush_color);
+    int64_t lo = width / 2;         // pixels before the path (top / left)
+    int64_t hi = width - lo;        // pixels from the path on (bottom / right)
+    int64_t x0 = l, x1 = r - 1, y0 = t, y1 = b - 1;
+    raster_fill_rect(c, x0, y0 - lo, x1 + 1, y0 + hi, pen_color);  // top
+    raster_fill_rect(c, x0, y1 - lo, x1 + 1, y1 + hi, pen_color);  // bottom
+    raster_fill_rect(c, x0 - lo, y0, x0 + hi, y1 + 1, pen_color);  // left
+    raster_fill_rect(c, x1 - lo, y0, x1 + hi, y1 + 1, pen_color);  // right
+    raster_cap(c, x0, y0, width, pen_color);
+    raster_cap(c, x1, y0, width, pen_color);
+    raster_cap(c, x1, y1, width, pen_color);
+    raster_cap(c, x0, y1, width, pen_color);
+}
+
+// ---- ellipses ----------------------------------------------------------
+
+namespace {
+
+// The rows of an ellipse inscribed in a box of pixels [left, left + a] x
+// [top, top + b]: for each row, how far in from the box's left edge its
+// outline starts (lmin) and ends (lmax); the right side mirrors the left.
+// Rows are counted by k outwards from the middle row(s). Small ellipses take
+// the exact quadrant walk; boxes too large to walk use the closed form.
+struct EllipseRows {
+    int64_t left = 0, top = 0, a = 0, b = 0;
+    int64_t half = 0;  // largest k
+    bool walked = false;
+    std::vector<int64_t> lmin, lmax;  // walked: per k, -1 for a row with no pixel
+
+    // Row offset k of pixel row y (which must lie within the box).
+    int64_t row_k(int64_t y) const {
+        int64_t up = top + b / 2, low = top + (b + 1) / 2;
+        return y <= up ? up - y : y - low;
+    }
+    // Closed-form start of row k; -1 beyond the top.
+    int64_t formula_lmin(int64_t k) const {
+        if (k > half) return -1;
+        long double A = (long double)a / 2, B = (long double)b / 2;
+        long double d = (long double)k + ((b & 1) ? 0.5L : 0.0L);
+        long double t = 1.0L - (d / B) * (d / B);
+        if (t < 0) t = 0;
+        long double v = A - A * std::sqrt(t);
+        return (int64_t)std::floor(v + 0.5L);
+    }
+    // Outline start and end of row k; false when the row has no pixel.
+    bool row(int64_t k, int64_t *min_out, int64_t *max_out) const {
+        if (k < 0 || k > half) return false;
+        if (walked) {
+            if (lmin[k] < 0) return false;
+            *min_out = lmin[k];
+            *max_out = lmax[k];
+            return true;
+        }
+        int64_t m = formula_lmin(k);
+        int64_t next = k < half ? formula_lmin(k + 1) : a / 2 + 1;
+        *min_out = m;
+        *max_out = std::max(m, std::min(next - 1, a / 2));
+        return true;
+    }
+};
+
+constexpr int64_t kWalkLimit = 65536;
+
+// Walks one quadrant from the middle rows out to the top, error-driven (the
+// classic integer ellipse algorithm for a box), recording each row's columns.
+void walk_quadrant(EllipseRows &e) {
+    const int64_t a = e.a, b = e.b, b1 = b & 1;
+    e.lmin.assign(e.half + 1, -1);
+    e.lmax.assign(e.half + 1, -1);
+    int64_t dx = 4 * (1 - a) * b * b, dy = 4 * (b1 + 1) * a * a;
+    int64_t err = dx + dy + b1 * a * a;
+    const int64_t a8 = 8 * a * a, b8 = 8 * b * b;
+    int64_t left = 0, right = a, k = 0;
+    auto visit = [&](int64_t row, int64_t x) {
+        if (row > e.half) return;
+        if (e.lmin[row] < 0) e.lmin[row] = x;
+        if (x > e.lmax[row]) e.lmax[row] = x;
+    };
+    do {
+        visit(k, left);
+        int64_t e2 = 2 * err;
+        if (e2 <= dy) {
+            k++;
+            dy += a8;
+            err += dy;
+        }
+        if (e2 >= dx || 2 * err > dy) {
+            left++;
+            right--;
+            dx += b8;
+            err += dx;
+        }
+    } while (left <= right);
+    while (2 * k + b1 < b) {  // very flat boxes stop early: finish the tips
+        visit(k, left - 1);
+        k++;
+    }
+}
+
+// Prepares the rows of the ellipse in box [l, r) x [t, bottom) (at least 3 x 3).
+void make_rows(EllipseRows &e, int64_t l, int64_t t, int64_t r, int64_t bottom) {
+    e.left = l;
+    e.top = t;
+    e.a = r - l - 1;
+    e.b = bottom - t - 1;
+    e.half = e.b / 2;
+    e.walked = (r - l) <= kWalkLimit && (bottom - t) <= kWalkLimit;
+    if (e.walked) walk_quadrant(e);
+}
+
+// Visible rows of a box [t, b): the clip applied once.
+void visible_rows(const Canvas &c, int64_t t, int64_t b, int64_t *from, int64_t *to) {
+    *from = std::max(t, c.y0);
+    *to = std::min(b, c.y1);
+}
+
+// Filled ellipse region (outline included) in one colour, or a box when a
+// side is 2 or less.
+void fill_ellipse_region(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, uint32_t color) {
+    if (r <= l || b <= t) return;
+    if (r - l <= 2 || b - t <= 2) {
+        raster_fill_rect(c, l, t, r, b, color);
+        return;
+    }
+    EllipseRows e;
+    make_rows(e, l, t, r, b);
+    int64_t from, to;
+    visible_rows(c, t, b, &from, &to);
+    for (int64_t y = from; y < to; y++) {
+        int64_t mn, mx;
+        if (!e.row(e.row_k(y), &mn, &mx)) continue;
+        blit_span(c, y, l + mn, l + e.a - mn + 1, color);
+    }
+}
+
+// Pixels of row y inside the filled ellipse region of a box: [*xa, *xb).
+bool region_row(const EllipseRows &e, bool boxed, int64_t l, int64_t t, int64_t r, int64_t b, int64_t y,
+                int64_t *xa, int64_t *xb) {
+    if (r <= l || b <= t || y < t || y >= b) return false;
+    if (boxed) {
+        *xa = l;
+        *xb = r;
+        return true;
+    }
+    int64_t mn, mx;
+    if (!e.row(e.row_k(y), &mn, &mx)) return false;
+    *xa = l + mn;
+    *xb = l + e.a - mn + 1;
+    return true;
+}
+
+}  // namespace
+
+// Ellipse: a one-pixel outline with the brush between, or a wide band.
+void raster_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, int64_t pen_width,
+                    uint32_t pen_color, bool brush, uint32_t brush_color) {
+    if (r == l || b == t) return;
+    if (pen_width <= 0) {  // no pen: the brush region is one pixel smaller, as for rectangles
+        if (brush) fill_ellipse_region(c, l, t, r - 1, b - 1, brush_color);
+        return;
+    }
+    if (pen_width == 1) {
+        if (r - l <= 2 || b - t <= 2) {
+            raster_rectangle(c, l, t, r, b, true, pen_color, brush, brush_color);
+            return;
+        }
+        if (brush && brush_color == pen_color) {
+            fill_ellipse_region(c, l, t, r, b, pen_color);
+            return;
+        }
+        EllipseRows e;
+        make_rows(e, l, t, r, b);
+        int64_t from, to;
+        visible_rows(c, t, b, &from, &to);
+        for (int64_t y = from; y < to; y++) {
+            int64_t mn, mx;
+            if (!e.row(e.row_k(y), &mn, &mx)) continue;
+            int64_t right_end = l + e.a - mn;     // last outline pixel on the right
+            int64_t right_start = l + e.a - mx;   // first outline pixel on the right
+            if (l + mx + 1 >= right_start) {      // the two sides meet: one run
+                blit_span(c, y, l + mn, right_end + 1, pen_color);
+                continue;
+            }
+            blit_span(c, y, l + mn, l + mx + 1, pen_color);
+            if (brush) blit_span(c, y, l + mx + 1, right_start, brush_color);
+            blit_span(c, y, right_start, right_end + 1, pen_color);
+        }
+        return;
+    }
+    // Wide pen: the band between the ellipse grown by the pen's outer half and
+    // the ellipse shrunk by its inner half; the brush fills the inner one.
+    int64_t lo = pen_width / 2, hi = pen_width - lo - 1;
+    int64_t ol = l - lo, ot = t - lo, or_ = r + hi, ob = b + hi;
+    int64_t il = ol + pen_width, it = ot + pen_width, ir = or_ - pen_width, ib = ob - pen_width;
+    bool inner = ir > il && ib > it;
+    EllipseRows outer_rows, inner_rows;
+    bool outer_boxed = or_ - ol <= 2 || ob - ot <= 2;
+    bool inner_boxed = inner && (ir - il <= 2 || ib - it <= 2);
+    if (!outer_boxed) make_rows(outer_rows, ol, ot, or_, ob);
+    if (inner && !inner_boxed) make_rows(inner_rows, il, it, ir, ib);
+    int64_t from, to;
+    visible_rows(c, ot, ob, &from, &to);
+    for (int64_t y = from; y < to; y++) {
+        int64_t oa, ob2;
+        if (!region_row(outer_rows, outer_boxed, ol, ot, or_, ob, y, &oa, &ob2)) continue;
+        int64_t ia, ib2;
+        if (!inner || !region_row(inner_rows, inner_boxed, il, it, ir, ib, y, &ia, &ib2)) {
+            blit_span(c, y, oa, ob2, pen_color);
+            continue;
+        }
+        blit_span(c, y, oa, ia, pen_color);
+        if (brush) blit_span(c, y, ia, ib2, brush_color);
+        blit_span(c, y, ib2, ob2, pen_color);
+    }
+}
+
+// ---- polygons ----------------------------------------------------------
+
+namespace {
+
+// One non-horizontal edge, oriented downwards, stepping its exact x from row
+// to row: x = q + r / den, 0 <= r < den, in pixels.
+struct Edge {
+    int64_t y_first, y_end;  // rows first <= y < end
+    int64_t q, r, den;       // current x
+    int64_t step_q, step_r;  // x advance per row
+    int dir;                 // +1 for an edge going down in the input order
+};
+
+// Smallest integer row n with n * kFixOne >= v.
+int64_t ceil_row(int64_t v) { return -floor_div(-(i128)v, kFixOne); }
+
+}  // namespace
+
+// Fills a polygon by the alternate rule with an active edge list.
+void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count, uint32_t color) {
+    if (count < 3 || c.empty()) return;
+    std::vector<Edge> edges;
+    edges.reserve((size_t)count);
+    int64_t row_min = INT64_MAX, row_max = INT64_MIN;
+    for (int64_t i = 0; i < count; i++) {
+        FixPoint p = points[i], q = points[(i + 1) % count];
+        if (p.y == q.y) continue;
+        int dir = 1;
+        if (p.y > q.y) {
+            std::swap(p, q);
+            dir = -1;
+        }
+        Edge e;
+        e.y_first = std::max(ceil_row(p.y), c.y0);
+        e.y_end = std::min(ceil_row(q.y), c.y1);
+        if (e.y_first >= e.y_end) continue;
+        // x(Y) = p.x + (Y - p.y) * dx / dy in fixed units; in pixels that is
+        // (p.x * dy + (Y - p.y) * dx) / (dy * kFixOne).
+        int64_t dx = q.x - p.x, dy = q.y - p.y;
+        i128 den = (i128)dy * kFixOne;
+        i128 num = (i128)p.x * dy + ((i128)e.y_first * kFixOne - p.y) * dx;
+        e.den = (int64_t)den;
+        e.q = floor_div(num, den);
+        e.r = (int64_t)(num - (i128)e.q * den);
+        i128 step = (i128)dx * kFixOne;
+        e.step_q = floor_div(step, den);
+        e.step_r = (int64_t)(step - (i128)e.step_q * den);
+        e.dir = dir;
+        edges.push_back(e);
+        row_min = std::min(row_min, e.y_first);
+        row_max = std::max(row_max, e.y_end);
+    }
+    if (edges.empty()) return;
+    std::sort(edges.begin(), edges.end(), [](const Edge &a, const Edge &b) { return a.y_first < b.y_first; });
+    std::vector<Edge *> active;
+    std::vector<int64_t> xs;
+    size_t next = 0;
+    for (int64_t y = row_min; y < row_max; y++) {
+        while (next < edges.size() && edges[next].y_first == y) active.push_back(&edges[next++]);
+        if (active.empty()) {
+            if (next >= edges.size()) break;
+            y = edges[next].y_first - 1;  // jump over an empty band
+            continue;
+        }
+        xs.clear();
+        for (Edge *e : active) xs.push_back(e->q + (e->r > 0 ? 1 : 0));  // ceil(x)
+        std::sort(xs.begin(), xs.end());
+        for (size_t i = 0; i + 1 < xs.size(); i += 2) blit_span(c, y, xs[i], xs[i + 1], color);
+        // step and retire
+        size_t keep = 0;
+        for (Edge *e : active) {
+            if (y + 1 >= e->y_end) continue;
+            e->q += e->step_q;
+            e->r += e->step_r;
+            if (e->r >= e->den) {
+                e->r -= e->den;
+                e->q++;
+            }
+            active[keep++] = e;
+        }
+        active.resize(keep);
+    }
+}
+
+// ---- lines -------------------------------------------------------------
+
+namespace {
+
+// Minor-axis offset of step i on a line of major length n (> 0) and minor
+// delta m: round(i * m / n), a tie going to the smaller value.
+int64_t minor_at(int64_t i, int64_t m, int64_t n) {
+    return floor_div((i128)2 * i * m + n - 1, (i128)2 * n);
+}
+
+// First i in [lo, hi) with pred(i) true, for a predicate monotone false -> true; hi if none.
+template <class Pred>
+int64_t first_true(int64_t lo, int64_t hi, Pred pred) {
+    while (lo < hi) {
+        int64_t mid = lo + (hi - lo) / 2;
+        if (pred(mid))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
+}  // namespace
+
+// One-pixel line; only the steps whose pixel lies inside the canvas are walked.
+void raster_line(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t color) {
+    int64_t dx = x1 - x0, dy = y1 - y0;
+    if ((dx == 0 && dy == 0) || c.empty()) return;
+    bool x_major = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
+    // Work in (major, minor) coordinates.
+    int64_t a0 = x_major ? x0 : y0, b0 = x_major ? y0 : x0;
+    int64_t da = x_major ? dx : dy, db = x_major ? dy : dx;
+    int64_t sa = da < 0 ? -1 : 1, n = da < 0 ? -da : da;
+    int64_t amin = x_major ? c.x0 : c.y0, aend = x_major ? c.x1 : c.y1;
+    int64_t bmin = x_major ? c.y0 : c.x0, bend = x_major ? c.y1 : c.x1;
+    // Steps i in [0, n) with the major coordinate a0 + sa * i inside [amin, aend).
+    int64_t lo, hi;
+    if (sa > 0) {
+        lo = amin - a0;
+        hi = aend - a0;
+    } else {
+        lo = a0 - (aend - 1);
+        hi = a0 - amin + 1;
+    }
+    lo = std::max<int64_t>(lo, 0);
+    hi = std::min<int64_t>(hi, n);
+    if (lo >= hi) return;
+    // The minor coordinate is monotone in i: narrow to the steps inside [bmin, bend).
+    if (db >= 0) {
+        lo = first_true(lo, hi, [&](int64_t i) { return b0 + minor_at(i, db, n) >= bmin; });
+        hi = first_true(lo, hi, [&](int64_t i) { return b0 + minor_at(i, db, n) >= bend; });
+    } else {
+        lo = first_true(lo, hi, [&](int64_t i) { return b0 + minor_at(i, db, n) < bend; });
+        hi = first_true(lo, hi, [&](int64_t i) { return b0 + minor_at(i, db, n) < bmin; });
+    }
+    if (lo >= hi) return;
+    // Walk with an integer error term: minor = floor((2 i db + n - 1) / 2n).
+    i128 num0 = (i128)2 * lo * db + n - 1;
+    int64_t den = 2 * n;
+    int64_t q = floor_div(num0, den);
+    int64_t r = (int64_t)(num0 - (i128)q * den);
+    int64_t step = 2 * db;  // |2 db| <= 2 n
+    int64_t step_q = floor_div(step, den);
+    int64_t step_r = step - step_q * den;
+    for (int64_t i = lo; i < hi; i++) {
+        int64_t a = a0 + sa * i, b = b0 + q;
+        if (x_major)
+            c.pixels[(b + c.org_y) * c.stride + a + c.org_x] = color;
+        else
+            c.pixels[(a + c.org_y) * c.stride + b + c.org_x] = color;
+        q += step_q;
+        r += step_r;
+        if (r >= den) {
+            r -= den;
+            q++;
+        }
+    }
+}
+
+namespace {
+
+// The w x w disc of a round cap: for row j (0..w-1) its columns
+// [start, w - start). Cached per width since the same few widths recur.
+struct Disc {
+    int64_t width = -1;
+    std::vector<int64_t> start;
+};
+
+const Disc &disc_for(int64_t width) {
+    static Disc cache[64];
+    Disc &d = cache[width & 63];
+    if (d.width == width) return d;
+    d.width = width;
+    d.start.assign((size_t)width, 0);
+    if (width > 2) {
+        EllipseRows e;
+        make_rows(e, 0, 0, width, width);
+        for (int64_t j = 0; j < width; j++) {
+            int64_t mn, mx;
+            d.start[(size_t)j] = e.row(e.row_k(j), &mn, &mx) ? mn : width;
+        }
+    }
+    return d;
+}
+
+}  // namespace
+
+// Round cap: a width x width disc whose rows and columns run from
+// p - width / 2 to p - width / 2 + width - 1, like a wide body's.
+void raster_cap(const Canvas &c, int64_t x, int64_t y, int64_t width, uint32_t color) {
+    if (width <= 0) return;
+    int64_t lo = width / 2;
+    int64_t left = x - lo, top = y - lo;
+    if (width > 4096) {  // too wide to cache: draw the disc directly
+        fill_ellipse_region(c, left, top, left + width, top + width, color);
+        return;
+    }
+    const Disc &d = disc_for(width);
+    int64_t from = std::max(top, c.y0), to = std::min(top + width, c.y1);
+    for (int64_t yy = from; yy < to; yy++) {
+        int64_t s = d.start[(size_t)(yy - top)];
+        blit_span(c, yy, left + s, left + width - s, color);
+    }
+}
+
+// Wide line: the body is the band of the pen's width along the line (rows
+// y - w/2 .. y - w/2 + w - 1 for a horizontal one), closed by a round cap at
+// each end.
+void raster_wide_line(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t width,
+                      uint32_t color) {
+    if (c.empty()) return;
+    int64_t lo = width / 2, hi = width - lo;
+    // Nothing can reach the canvas when the bounding box misses it.
+    if (std::max(x0, x1) + hi < c.x0 || std::min(x0, x1) - lo - 1 > c.x1 ||
+        std::max(y0, y1) + hi < c.y0 || std::min(y0, y1) - lo - 1 > c.y1)
+        return;
+    if (y0 == y1 && x0 != x1) {
+        raster_fill_rect(c, std::min(x0, x1), y0 - lo, std::max(x0, x1) + 1, y0 + hi, color);
+    } else if (x0 == x1 && y0 != y1) {
+        raster_fill_rect(c, x0 - lo, std::min(y0, y1), x0 + hi, std::max(y0, y1) + 1, color);
+    } else if (x0 != x1) {
+        // A parallelogram: the line moved across by -lo .. +hi along its
+        // normal, the normal chosen to point right/down.
+        long double dx = (long double)(x1 - x0), dy = (long double)(y1 - y0);
+        long double len = std::sqrt(dx * dx + dy * dy);
+        long double nx = -dy / len, ny = dx / len;
+        if (nx + ny < 0) {
+            nx = -nx;
+            ny = -ny;
+        }
+        // Rows and columns are sample points: a band [-lo, hi) around the line
+        // through them covers w pixels across, the extra one on the top/left.
+        long double off_lo = -(long double)lo, off_hi = (long double)hi;
+        auto fix = [](long double v) { return (int64_t)std::llround(v * kFixOne); };
+        FixPoint p[4];
+        p[0] = {fix(x0 + nx * off_lo), fix(y0 + ny * off_lo)};
+        p[1] = {fix(x1 + nx * off_lo), fix(y1 + ny * off_lo)};
+        p[2] = {fix(x1 + nx * off_hi), fix(y1 + ny * off_hi)};
+        p[3] = {fix(x0 + nx * off_hi), fix(y0 + ny * off_hi)};
+        raster_polygon_fill(c, p, 4, color);
+    }
+    raster_cap(c, x0, y0, width, color);
+    raster_cap(c, x1, y1, width, color);
+}
