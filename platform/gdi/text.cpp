@@ -584,14 +584,14 @@ void build_face(FontFace *face, const FontRequest &request) {
     fill_metrics(face, file, ascent, descent, em, request.weight, request.italic, mono);
 }
 
-// Blends a coverage value of colour over a destination pixel.
+// Blends a coverage value (0..255) of colour over a destination pixel; red
+// and blue are weighed together in one multiply, green in another.
 inline uint32_t blend(uint32_t dst, uint32_t src, unsigned alpha) {
-    if (alpha >= 255) return src;
-    unsigned inverse = 255 - alpha;
-    unsigned r = (((src >> 16) & 0xFF) * alpha + ((dst >> 16) & 0xFF) * inverse + 127) / 255;
-    unsigned g = (((src >> 8) & 0xFF) * alpha + ((dst >> 8) & 0xFF) * inverse + 127) / 255;
-    unsigned b = ((src & 0xFF) * alpha + (dst & 0xFF) * inverse + 127) / 255;
-    return (r << 16) | (g << 8) | b;
+    unsigned a = alpha + (alpha >> 7);  // 0..256
+    unsigned rest = 256 - a;
+    uint32_t rb = (((src & 0xFF00FF) * a + (dst & 0xFF00FF) * rest + 0x800080) >> 8) & 0xFF00FF;
+    uint32_t g = (((src & 0x00FF00) * a + (dst & 0x00FF00) * rest + 0x008000) >> 8) & 0x00FF00;
+    return rb | g;
 }
 
 // A rectangle in 64-bit surface coordinates, right and bottom excluded.
@@ -622,7 +622,8 @@ void blit_glyph(Surface *surface, const Box &clip, const Glyph &g, int64_t gx, i
         uint32_t *line = surface->pixels + row * surface->stride;
         for (int64_t col = area.left; col < area.right; ++col) {
             unsigned alpha = src[col];
-            if (alpha) line[col] = blend(line[col], color, alpha);
+            if (alpha == 255) line[col] = color;
+            else if (alpha) line[col] = blend(line[col], color, alpha);
         }
     }
 }
