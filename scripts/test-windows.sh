@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Builds KAPLO for 64-bit Windows with mingw-w64 (cmake/mingw-w64.cmake) into
+# build-windows/ (or the folder given as $1) and runs every test program under
+# Wine on a virtual display, in a fresh Wine prefix made for the run. Ends with
+# the line "N passed, N failed" (test cases; a program that crashes or hangs
+# counts as one failure). Exit status 0 only when nothing failed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$(pwd)"
+
+# Inside the virtual display: prepare the prefix, then run each program.
+if [ "${1:-}" = "--under-display" ]; then
+    build="$2" work="$3"
+    timeout 120 wineboot --init > "$work/wineboot.log" 2>&1 || {
+        echo "test-windows: wineboot failed" >&2
+        cat "$work/wineboot.log" >&2
+        exit 1
+    }
+    for exe in "$build"/tests/*.exe; do
+        name="$(basename "$exe" .exe)"
+        log="$work/$name.log"
+        status=0
+        (cd "$build/tests" && timeout 300 wine "$exe" --gtest_color=no) > "$log" 2>&1 || status=$?
+        passed="$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)"
+        failed="$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)"
+        passed="${passed:-0}" failed="${failed:-0}"
+        if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then
+            failed=1  # crashed, hung or never reported
+            echo "test-windows: $name ended with status $status" >&2
+        fi
+        if [ "$failed" -ne 0 ]; then
+            grep -E '^\[  FAILED  \]|Failure|error' "$log" | head -n 40 >&2 || true
+            tail -n 5 "$log" >&2
+        fi
+        echo "$name: $passed passed, $failed failed"
+        echo "$name $passed $failed" >> "$work/results"
+    done
+    wineserver -k 2> /dev/null || true
+    exit 0
+fi
+
+start=$(date +%s)
+build="$(realpath -m "${1:-build-windows}")"
+scripts/install-deps.sh windows
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" > /dev/null
+# Build all that builds; a test program that does not build counts as a failure
+# (old copies are removed first so that none of them runs in its place).
+rm -f "$build"/tests/*.exe
+build_failures=0
+if ! cmake --build "$build" -- -k 0 > "$build/build.log" 2>&1; then
+    grep -E 'error|FAILED' "$build/build.log" | head -n 40 >&2
+    build_failures=$(grep -c '^FAILED: ' "$build/build.log" || true)
+    echo "test-windows: $build_failures build steps failed (log: $build/build.log)" >&2
+fi
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+touch "$work/results"
+timeout 1800 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --under-display "$build" "$work" || {
+    echo "test-windows: the run under Wine did not finish" >&2
+    echo "0 passed, 1 failed"
+    exit 1
+}
+
+passed=0 failed=$build_failures programs=0
+while read -r _ p f; do
+    passed=$((passed + p)) failed=$((failed + f)) programs=$((programs + 1))
+done < "$work/results"
+[ "$programs" -gt 0 ] || { echo "test-windows: no test program was built" >&2; failed=1; }
+echo "test-windows: $programs programs in $(($(date +%s) - start)) s"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
