@@ -60,6 +60,12 @@ void headless_close_box(HWND hwnd);
  * Returns 1 when a WM_COMMAND was posted. */
 int headless_choose_menu(HWND hwnd, UINT command_id);
 
+/* Where a part of the window's menu lies, in client coordinates (the bar has
+ * negative y): item -1 is the bar title with this index; item n >= 0 is the
+ * n-th entry of that title's pop-up, known while the pop-up is open. Returns 0
+ * when there is no such part. */
+int headless_menu_rect(HWND hwnd, int title, int item, RECT *rect);
+
 /* Called whenever GetMessageA finds nothing to return, before the virtual
  * clock is moved to the next timer. A test can inject input from it. */
 typedef void (*HeadlessIdleHook)(void *context);

@@ -256,3 +256,21 @@ int headless_save_png(HWND hwnd, const char *path) {
     png_image_free(&image);
     return ok ? 1 : 0;
 }
+
+// Where a bar title (item -1) or an item of its open pop-up lies, in client
+// coordinates.
+int headless_menu_rect(HWND hwnd, int title, int item, RECT *rect) {
+    Window *w = user_window(hwnd);
+    if (!w || !w->menu || !rect) return 0;
+    if (w->title_rects.empty()) menu_layout_bar(w);
+    if (title < 0 || title >= (int)w->title_rects.size()) return 0;
+    RECT r;
+    if (item < 0) {
+        r = w->title_rects[title];
+    } else {
+        if (w->popup.title != title || !menu_item_rect(w, item, &r)) return 0;
+    }
+    int mh = user_menu_height(w);
+    *rect = RECT{r.left, r.top - mh, r.right, r.bottom - mh};
+    return 1;
+}
