@@ -155,8 +155,10 @@ struct EllipseRows {
 
 constexpr int64_t kWalkLimit = 65536;
 
-// Walks one quadrant from the middle rows out to the top, error-driven (the
-// classic integer ellipse algorithm for a box), recording each row's columns.
+// Walks one quadrant from the middle row(s) out to the top with an integer
+// error term (the classic error-driven ellipse walk for a box of a x b),
+// recording each row's first and last column. The walk stops at the middle
+// column; rows it never reaches (the tips of very thin boxes) stay empty.
 void walk_quadrant(EllipseRows &e) {
     const int64_t a = e.a, b = e.b, b1 = b & 1;
     e.lmin.assign(e.half + 1, -1);
@@ -164,30 +166,24 @@ void walk_quadrant(EllipseRows &e) {
     int64_t dx = 4 * (1 - a) * b * b, dy = 4 * (b1 + 1) * a * a;
     int64_t err = dx + dy + b1 * a * a;
     const int64_t a8 = 8 * a * a, b8 = 8 * b * b;
-    int64_t left = 0, right = a, k = 0;
-    auto visit = [&](int64_t row, int64_t x) {
-        if (row > e.half) return;
-        if (e.lmin[row] < 0) e.lmin[row] = x;
-        if (x > e.lmax[row]) e.lmax[row] = x;
-    };
-    do {
-        visit(k, left);
+    const int64_t last = a - (a + 1) / 2;  // the walk ends past the middle column
+    int64_t x = 0, k = 0;
+    while (x <= last) {
+        if (k <= e.half) {
+            if (e.lmin[k] < 0) e.lmin[k] = x;
+            e.lmax[k] = x;
+        }
         int64_t e2 = 2 * err;
+        if (e2 >= dx) {
+            x++;
+            dx += b8;
+            err += dx;
+        }
         if (e2 <= dy) {
             k++;
             dy += a8;
             err += dy;
         }
-        if (e2 >= dx || 2 * err > dy) {
-            left++;
-            right--;
-            dx += b8;
-            err += dx;
-        }
-    } while (left <= right);
-    while (2 * k + b1 < b) {  // very flat boxes stop early: finish the tips
-        visit(k, left - 1);
-        k++;
     }
 }
 
@@ -245,6 +241,11 @@ bool region_row(const EllipseRows &e, bool boxed, int64_t l, int64_t t, int64_t 
 
 }  // namespace
 
+constexpr int64_t kStrokeLimit = 256;
+void stroke_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, int64_t width,
+                    uint32_t pen_color, bool brush, uint32_t brush_color);
+void wide_body(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t width, uint32_t color);
+
 // Ellipse: a one-pixel outline with the brush between, or a wide band.
 void raster_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, int64_t pen_width,
                     uint32_t pen_color, bool brush, uint32_t brush_color) {
@@ -281,8 +282,14 @@ void raster_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b,
         }
         return;
     }
-    // Wide pen: the band between the ellipse grown by the pen's outer half and
-    // the ellipse shrunk by its inner half; the brush fills the inner one.
+    // Wide pen of a usual width: the one-pixel outline stroked with round
+    // caps. Very wide pens: the band between the ellipse grown by the pen's
+    // outer half and the ellipse shrunk by its inner half, which is what that
+    // stroke tends to and costs nothing per unit of width.
+    if (pen_width <= kStrokeLimit) {
+        stroke_ellipse(c, l, t, r, b, pen_width, pen_color, brush, brush_color);
+        return;
+    }
     int64_t lo = pen_width / 2, hi = pen_width - lo - 1;
     int64_t ol = l - lo, ot = t - lo, or_ = r + hi, ob = b + hi;
     int64_t il = ol + pen_width, it = ot + pen_width, ir = or_ - pen_width, ib = ob - pen_width;
@@ -518,9 +525,46 @@ void raster_cap(const Canvas &c, int64_t x, int64_t y, int64_t width, uint32_t c
     }
 }
 
-// Wide line: the body is the band of the pen's width along the line (rows
-// y - w/2 .. y - w/2 + w - 1 for a horizontal one), closed by a round cap at
-// each end.
+// The body of a wide line: the band of the pen's width along it (rows
+// y - w/2 .. y - w/2 + w - 1 for a horizontal one), without caps.
+void wide_body(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t width, uint32_t color) {
+    int64_t lo = width / 2, hi = width - lo;
+    if (y0 == y1 && x0 != x1) {
+        raster_fill_rect(c, std::min(x0, x1), y0 - lo, std::max(x0, x1) + 1, y0 + hi, color);
+    } else if (x0 == x1 && y0 != y1) {
+        raster_fill_rect(c, x0 - lo, std::min(y0, y1), x0 + hi, std::max(y0, y1) + 1, color);
+    } else if (x0 != x1) {
+        // A parallelogram whose corners sit on whole pixels: the pen's width
+        // split across the line's normal into a narrow half (round(w/2) of
+        // each component) and a wide half (round((w+1)/2)), the wide half on
+        // the top-right side, mirrored with the line's direction.
+        long double dx = (long double)(x1 - x0), dy = (long double)(y1 - y0);
+        long double len = std::sqrt(dx * dx + dy * dy);
+        long double width_x = (long double)width * std::fabs(dy) / len;
+        long double width_y = (long double)width * std::fabs(dx) / len;
+        auto round_half = [](long double v) { return (int64_t)std::floor(v + 0.5L); };
+        int64_t narrow_x = round_half(width_x / 2), narrow_y = round_half(width_y / 2);
+        int64_t wide_x = round_half((width_x + 1) / 2), wide_y = round_half((width_y + 1) / 2);
+        if (dx < 0) {
+            narrow_y = -narrow_y;
+            wide_y = -wide_y;
+        }
+        if (dy < 0) {
+            std::swap(narrow_x, wide_x);
+            std::swap(narrow_y, wide_y);
+            narrow_x = -narrow_x;
+            wide_x = -wide_x;
+        }
+        FixPoint p[4];
+        p[0] = {(x0 + wide_x) * kFixOne, (y0 - wide_y) * kFixOne};
+        p[1] = {(x0 - narrow_x) * kFixOne, (y0 + narrow_y) * kFixOne};
+        p[2] = {(x1 - narrow_x) * kFixOne, (y1 + narrow_y) * kFixOne};
+        p[3] = {(x1 + wide_x) * kFixOne, (y1 - wide_y) * kFixOne};
+        raster_polygon_fill(c, p, 4, color);
+    }
+}
+
+// Wide line: its body closed by a round cap at each end.
 void raster_wide_line(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t width,
                       uint32_t color) {
     if (c.empty()) return;
@@ -529,31 +573,81 @@ void raster_wide_line(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64
     if (std::max(x0, x1) + hi < c.x0 || std::min(x0, x1) - lo - 1 > c.x1 ||
         std::max(y0, y1) + hi < c.y0 || std::min(y0, y1) - lo - 1 > c.y1)
         return;
-    if (y0 == y1 && x0 != x1) {
-        raster_fill_rect(c, std::min(x0, x1), y0 - lo, std::max(x0, x1) + 1, y0 + hi, color);
-    } else if (x0 == x1 && y0 != y1) {
-        raster_fill_rect(c, x0 - lo, std::min(y0, y1), x0 + hi, std::max(y0, y1) + 1, color);
-    } else if (x0 != x1) {
-        // A parallelogram: the line moved across by -lo .. +hi along its
-        // normal, the normal chosen to point right/down.
-        long double dx = (long double)(x1 - x0), dy = (long double)(y1 - y0);
-        long double len = std::sqrt(dx * dx + dy * dy);
-        long double nx = -dy / len, ny = dx / len;
-        if (nx + ny < 0) {
-            nx = -nx;
-            ny = -ny;
-        }
-        // Rows and columns are sample points: a band [-lo, hi) around the line
-        // through them covers w pixels across, the extra one on the top/left.
-        long double off_lo = -(long double)lo, off_hi = (long double)hi;
-        auto fix = [](long double v) { return (int64_t)std::llround(v * kFixOne); };
-        FixPoint p[4];
-        p[0] = {fix(x0 + nx * off_lo), fix(y0 + ny * off_lo)};
-        p[1] = {fix(x1 + nx * off_lo), fix(y1 + ny * off_lo)};
-        p[2] = {fix(x1 + nx * off_hi), fix(y1 + ny * off_hi)};
-        p[3] = {fix(x0 + nx * off_hi), fix(y0 + ny * off_hi)};
-        raster_polygon_fill(c, p, 4, color);
-    }
+    wide_body(c, x0, y0, x1, y1, width, color);
     raster_cap(c, x0, y0, width, color);
     raster_cap(c, x1, y1, width, color);
+}
+
+// Wide ellipse outline: every pixel of the one-pixel outline carries a round
+// cap (a width x width disc); on each row the caps of the outline rows they
+// reach merge into one span per side. The brush fills inside the one-pixel
+// outline first.
+void stroke_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, int64_t width,
+                    uint32_t pen_color, bool brush, uint32_t brush_color) {
+    bool boxed = r - l <= 2 || b - t <= 2;
+    EllipseRows e;
+    if (!boxed) make_rows(e, l, t, r, b);
+    // The outline's runs on row y: left [*la, *lb] and right [*ra, *rb].
+    auto runs = [&](int64_t y, int64_t *la, int64_t *lb, int64_t *ra, int64_t *rb) {
+        if (y < t || y >= b) return false;
+        if (boxed) {
+            bool edge = y == t || y == b - 1;
+            *la = l;
+            *lb = edge ? r - 1 : l;
+            *ra = edge ? l : r - 1;
+            *rb = r - 1;
+            return true;
+        }
+        int64_t mn, mx;
+        if (!e.row(e.row_k(y), &mn, &mx)) return false;
+        *la = l + mn;
+        *lb = l + mx;
+        *ra = l + e.a - mx;
+        *rb = l + e.a - mn;
+        return true;
+    };
+    int64_t from, to;
+    if (brush) {
+        visible_rows(c, t, b, &from, &to);
+        for (int64_t y = from; y < to; y++) {
+            int64_t la, lb, ra, rb;
+            if (runs(y, &la, &lb, &ra, &rb) && lb + 1 < ra) blit_span(c, y, lb + 1, ra, brush_color);
+        }
+    }
+    const Disc &d = disc_for(width);
+    const int64_t lo = width / 2;
+    visible_rows(c, t - lo - 1, b - lo + width, &from, &to);
+    for (int64_t y = from; y < to; y++) {
+        bool any = false;
+        int64_t left_a = INT64_MAX, left_b = INT64_MIN, right_a = INT64_MAX, right_b = INT64_MIN;
+        for (int64_t j = 0; j < width; j++) {
+            int64_t la, lb, ra, rb;
+            if (!runs(y - j + lo, &la, &lb, &ra, &rb)) continue;
+            int64_t s = d.start[(size_t)j];
+            if (s >= width - s) continue;
+            any = true;
+            left_a = std::min(left_a, la - lo + s);
+            left_b = std::max(left_b, lb - lo + width - s);
+            right_a = std::min(right_a, ra - lo + s);
+            right_b = std::max(right_b, rb - lo + width - s);
+        }
+        if (!any) continue;
+        if (left_b >= right_a) {
+            blit_span(c, y, left_a, right_b, pen_color);
+        } else {
+            blit_span(c, y, left_a, left_b, pen_color);
+            blit_span(c, y, right_a, right_b, pen_color);
+        }
+    }
+    // Where the outline steps diagonally from one row to the next, the pen's
+    // body along that step widens the stroke a little beyond the caps.
+    if (boxed) return;
+    int64_t first = std::max(t, c.y0 - width - 1), last = std::min(b, c.y1 + width + 1);
+    for (int64_t y = first; y < last; y++) {
+        int64_t k = e.row_k(y), mn, mx, next_mn, next_mx;
+        if (!e.row(k, &mn, &mx) || !e.row(k + 1, &next_mn, &next_mx) || next_mn != mx + 1) continue;
+        int64_t outer = y <= e.top + e.b / 2 ? y - 1 : y + 1;
+        wide_body(c, l + mx, y, l + mx + 1, outer, width, pen_color);
+        wide_body(c, l + e.a - mx, y, l + e.a - mx - 1, outer, width, pen_color);
+    }
 }
