@@ -74,6 +74,30 @@ TEST_F(ScriptTrouble, AScriptTruncatedWhilePlayingEndsWithTheEndMessage) {
     EXPECT_EQ(log_line(0), "EOF encountered in script file KAPLO.SCR\n");
 }
 
+TEST_F(ScriptTrouble, AScriptRemovedWhilePlayingPlaysToItsEnd) {
+    write_script("KAPLO_KBD(65);\r\nKAPLO_KBD(66);\r\nKAPLO_KBD(67);\r\n");
+    command(CMD_PLAYBACK);
+    EXPECT_EQ(play_next().key, 'A');
+    std::error_code ignored;
+    fs::remove(SCRIPT_FILE_NAME, ignored);  // refused on systems that lock open files
+    EXPECT_EQ(play_next().key, 'B');
+    EXPECT_EQ(play_next().key, 'C');
+    post_nothing();
+    post_click(package_state.origin_x, package_state.origin_y);
+    EXPECT_EQ(next_event().kind, KAPLO_MOUSE);
+    EXPECT_EQ(log_line(0), "EOF encountered in script file KAPLO.SCR\n");
+
+    // Off (closing the stream left at its end) and on again: the script is
+    // opened anew and, gone, cannot be read.
+    command(CMD_PLAYBACK);
+    command(CMD_PLAYBACK);
+    command(CMD_PLAYBACK);
+    if (fs::exists(SCRIPT_FILE_NAME)) return;
+    post_click(package_state.origin_x, package_state.origin_y);
+    EXPECT_EQ(next_event().kind, KAPLO_MOUSE);
+    EXPECT_EQ(log_line(0), "Cannot open script file KAPLO.SCR for reading\n");
+}
+
 TEST_F(ScriptTrouble, RecordingNeverEmptiesAScriptBeingPlayed) {
     const std::string script = "KAPLO_KBD(65);\r\nKAPLO_PERIODIC(5);\r\nKAPLO_KBD(66);\r\n";
     write_script(script);
