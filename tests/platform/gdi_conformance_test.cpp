@@ -4,11 +4,13 @@
 // scripts/gdi-reference.sh). The named vectors must match exactly; each family
 // of the seeded corpus must agree on at least 99.9% of its covered pixels.
 // On a difference, expected / actual / diff PNGs of the guilty cases are
-// written to the test output folder.
+// written to the test output folder; KAPLO_GDI_SHOW=12,345 prints those cases
+// as text, expected beside actual.
 #include <gtest/gtest.h>
 #include <png.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -35,6 +37,7 @@ const int kMaxListedCases = 20; // guilty cases printed per family
 struct Reference {
     std::vector<Case> cases;
     std::vector<Pixels> pixels;
+    std::vector<bool> unstable;  // real GDI was not repeatable on these: not compared
     unsigned long long seed = 0;
     std::string error;  // empty when the file was read completely
 };
@@ -69,13 +72,15 @@ Reference read_reference() {
         }
         Case c;
         Pixels pixels;
+        bool unstable = false;
         std::string error;
-        if (!probe::parse_case(line, &c, &pixels, &error)) {
+        if (!probe::parse_case(line, &c, &pixels, &unstable, &error)) {
             ref.error = "line " + std::to_string(line_number) + ": " + error;
             return ref;
         }
         ref.cases.push_back(c);
         ref.pixels.push_back(pixels);
+        ref.unstable.push_back(unstable);
     }
     if (!have_canvas) ref.error = "no '# canvas' header";
     return ref;
@@ -198,6 +203,33 @@ Comparison compare(const Pixels &expected, const Pixels &actual) {
     return result;
 }
 
+// The pen classes the figures are split by.
+const char *const kPenClasses[3] = {"one-pixel pen", "wide pen", "null pen"};
+
+// Which of kPenClasses a case uses.
+int pen_class(const Case &c) {
+    if (c.pen_width == probe::kNullPen) return 2;
+    return c.pen_width <= 1 ? 0 : 1;
+}
+
+// Whether KAPLO_GDI_SHOW (a comma-separated list of case numbers) names this case.
+bool asked_to_show(int id) {
+    const char *list = std::getenv("KAPLO_GDI_SHOW");
+    if (!list) return false;
+    std::string text = std::string(",") + list + ",";
+    return text.find("," + std::to_string(id) + ",") != std::string::npos;
+}
+
+// Prints expected and actual side by side ('.' background, P pen, B brush).
+void show_case(const Case &c, const Pixels &expected, const Pixels &actual) {
+    std::printf("%s: expected | actual\n", probe::describe_case(c).c_str());
+    for (int y = 0; y < kCanvasHeight; y++) {
+        std::string e = row_text(expected, y, 0, kCanvasWidth - 1);
+        std::string a = row_text(actual, y, 0, kCanvasWidth - 1);
+        std::printf("%2d %s | %s%s\n", y, e.c_str(), a.c_str(), e == a ? "" : "  <");
+    }
+}
+
 // Draws every case of the reference on this layer, in file order.
 class GdiConformance : public testing::Test {
 protected:
@@ -237,6 +269,14 @@ TEST(GdiReference, MatchesTheProbeCorpus) {
                           << "; regenerate with scripts/gdi-reference.sh";
     }
     for (int f = 0; f < probe::kFamilyCount; f++) EXPECT_GE(per_family[f], 200) << probe::family_name(f);
+    // The vectors must be usable, and few cases may be lost to unrepeatable output.
+    size_t unstable = 0;
+    for (size_t i = 0; i < ref.cases.size(); i++) {
+        if (!ref.unstable[i]) continue;
+        unstable++;
+        EXPECT_TRUE(ref.cases[i].name.empty()) << probe::describe_case(ref.cases[i]);
+    }
+    EXPECT_LE(unstable, ref.cases.size() / 50);
 }
 
 // The reference shows the documented pixel rules (a guard against a probe
@@ -303,17 +343,29 @@ TEST_F(GdiConformance, SeededCorpusAgreesPerFamily) {
     PlatformCounts before = platform_live_objects();
     for (int family = 0; family < probe::kFamilyCount; family++) {
         long covered = 0, differing = 0;
-        int cases = 0, guilty = 0;
+        int cases = 0, guilty = 0, skipped = 0;
+        long class_covered[3] = {}, class_differing[3] = {};
+        int class_cases[3] = {}, class_guilty[3] = {};
         std::ostringstream listing;
         for (size_t i = 0; i < ref.cases.size(); i++) {
             const Case &c = ref.cases[i];
             if (c.family != family || !c.name.empty()) continue;
+            if (ref.unstable[i]) {
+                skipped++;
+                continue;
+            }
             cases++;
             Pixels actual = draw(c);
             Comparison result = compare(ref.pixels[i], actual);
+            if (asked_to_show(c.id)) show_case(c, ref.pixels[i], actual);
             covered += result.covered;
             differing += result.differing;
+            int k = pen_class(c);
+            class_cases[k]++;
+            class_covered[k] += result.covered;
+            class_differing[k] += result.differing;
             if (result.differing == 0) continue;
+            class_guilty[k]++;
             if (guilty++ < kMaxListedCases) {
                 listing << "  " << probe::describe_case(c) << ": " << result.differing << " of "
                         << result.covered << " differ, first at (" << result.first_x << "," << result.first_y
@@ -322,8 +374,14 @@ TEST_F(GdiConformance, SeededCorpusAgreesPerFamily) {
             if (pictures_++ < kMaxPictures) write_pictures(c, ref.pixels[i], actual);
         }
         double agreement = covered ? 1.0 - (double)differing / (double)covered : 1.0;
-        std::printf("%-9s %4d cases, %4d differ; %7ld covered pixels, %6ld differ: %.4f%% agree\n",
-                    probe::family_name(family), cases, guilty, covered, differing, agreement * 100.0);
+        std::printf("%-9s %4d cases, %4d differ; %7ld covered pixels, %6ld differ: %.4f%% agree"
+                    " (%d not repeatable on real GDI, skipped)\n",
+                    probe::family_name(family), cases, guilty, covered, differing, agreement * 100.0, skipped);
+        for (int k = 0; k < 3; k++) {
+            if (class_cases[k] == 0) continue;
+            std::printf("  %-13s %4d cases, %4d differ; %7ld covered pixels, %6ld differ\n", kPenClasses[k],
+                        class_cases[k], class_guilty[k], class_covered[k], class_differing[k]);
+        }
         if (guilty > 0) std::printf("%s", listing.str().c_str());
         EXPECT_GE(agreement, kRequiredAgreement)
             << probe::family_name(family) << ": " << guilty << " guilty cases, pictures in " << kOutputFolder;

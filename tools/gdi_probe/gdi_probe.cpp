@@ -40,6 +40,7 @@ int main(int argc, char **argv) {
     for (const probe::Case &c : cases) {
         probe::render_case(&canvas, c, &pixels);
         std::string line = probe::format_case(c, pixels);
+        if (!probe::within_reach(c, pixels)) line = "~ " + line;
         std::fprintf(out, "%s\n", line.c_str());
     }
     probe::canvas_close(&canvas);

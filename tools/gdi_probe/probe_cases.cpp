@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <utility>
@@ -335,6 +336,24 @@ void render_case(Canvas *canvas, const Case &c, Pixels *pixels) {
     }
 }
 
+bool within_reach(const Case &c, const Pixels &pixels) {
+    long reach = c.pen_width > 1 ? c.pen_width / 2 + 2 : 1;
+    long x0 = c.points[0].x, x1 = x0, y0 = c.points[0].y, y1 = y0;
+    for (int i = 1; i < c.count; i++) {
+        x0 = std::min(x0, (long)c.points[i].x);
+        x1 = std::max(x1, (long)c.points[i].x);
+        y0 = std::min(y0, (long)c.points[i].y);
+        y1 = std::max(y1, (long)c.points[i].y);
+    }
+    for (int y = 0; y < kCanvasHeight; y++) {
+        for (int x = 0; x < kCanvasWidth; x++) {
+            if (pixels[(size_t)y * kCanvasWidth + x] == kBackground) continue;
+            if (x < x0 - reach || x > x1 + reach || y < y0 - reach || y > y1 + reach) return false;
+        }
+    }
+    return true;
+}
+
 // Line format:
 //   <id> <family> <name or -> <pen width or null> <solid|null> <n> x y ... | @y x+len C ...
 // where C is P (pen colour), B (brush colour) or #bbggrr (any other COLORREF).
@@ -393,8 +412,9 @@ std::string format_case(const Case &c, const Pixels &pixels) {
     return s;
 }
 
-bool parse_case(const std::string &line, Case *c, Pixels *pixels, std::string *error) {
-    std::istringstream in(line);
+bool parse_case(const std::string &line, Case *c, Pixels *pixels, bool *unstable, std::string *error) {
+    *unstable = line.compare(0, 2, "~ ") == 0;
+    std::istringstream in(*unstable ? line.substr(2) : line);
     std::string family, name, pen, brush;
     *c = Case();
     if (!(in >> c->id >> family >> name >> pen >> brush >> c->count)) {

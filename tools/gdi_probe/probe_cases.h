@@ -65,11 +65,18 @@ void draw_case(HDC dc, const Case &c);
 // Clears the canvas, draws the case and reads back every pixel.
 void render_case(Canvas *canvas, const Case &c, Pixels *pixels);
 
+// Whether every drawn pixel lies within the reach of the case's points (their
+// bounding box grown by the pen). Real GDI under Wine has been seen to leave
+// stray brush pixels far outside a shape; such cases are not kept as reference.
+bool within_reach(const Case &c, const Pixels &pixels);
+
 // The data file's line for a case: its parameters, then the runs of pixels
 // that differ from the background.
 std::string format_case(const Case &c, const Pixels &pixels);
 
-// Reads such a line back; returns false with a reason on malformed input.
-bool parse_case(const std::string &line, Case *c, Pixels *pixels, std::string *error);
+// Reads such a line back; returns false with a reason on malformed input. A
+// line may start with "~ ": real GDI did not draw that case the same way on
+// every run (or drew out of reach), and *unstable is set.
+bool parse_case(const std::string &line, Case *c, Pixels *pixels, bool *unstable, std::string *error);
 
 }  // namespace probe
