@@ -146,7 +146,7 @@ TEST_F(TextDc, FontsMadePerCallLeakNothing) {
         SelectObject(dc, previous);
         DeleteObject(font);
     };
-    for (int round = 0; round < 40; ++round) draw_label(round);
+    for (int round = 0; round < 200; ++round) draw_label(round);  // every size at every x
     PlatformCounts objects = platform_live_objects();
     TextCacheCounts cache = text_cache_counts();
     for (int round = 0; round < 4000; ++round) draw_label(round);
