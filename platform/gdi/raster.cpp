@@ -250,8 +250,11 @@ void wide_body(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64_t y1, 
 void raster_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, int64_t pen_width,
                     uint32_t pen_color, bool brush, uint32_t brush_color) {
     if (r == l || b == t) return;
-    if (pen_width <= 0) {  // no pen: the brush region is one pixel smaller, as for rectangles
-        if (brush) fill_ellipse_region(c, l, t, r - 1, b - 1, brush_color);
+    if (pen_width <= 0) {  // no pen: the brush covers the region the outline would enclose
+        if (brush && (r - l <= 2 || b - t <= 2))
+            raster_fill_rect(c, l, t, r - 1, b - 1, brush_color);  // a rectangle's rule
+        else if (brush)
+            fill_ellipse_region(c, l, t, r, b, brush_color);
         return;
     }
     if (pen_width == 1) {
