@@ -7,6 +7,10 @@
 // then on every idle call (but the second half of a tick) follows one
 // delivered event whose frame has reached the window: the driver counts it,
 // lets the test look at the newest frame and asks the test for the next step.
+// A tick takes three idle calls: one asks for a single step, at the next the
+// armed periodic event waits for its timer message, and after its delivery
+// an empty message makes the event loop copy the new frame to the window
+// (a key or a click leaves its release message for that).
 #pragma once
 
 #ifndef _WIN32
@@ -74,7 +78,7 @@ struct GameDriver {
     HWND window = nullptr;
     int idle_calls = 0;
     int events = 0;            // events made by the driver and delivered, wake key excluded
-    bool tick_pending = false; // the first half of a tick is done
+    int tick_phase = 0;        // idle calls of a tick still to come
     bool quit_sent = false;    // a quit step was made; nothing more should be asked of us
     int waits_after_quit = 0;  // times the game waited again after the quit
 
@@ -86,12 +90,23 @@ struct GameDriver {
             // A game that went on after the quit: count it, and quit again so
             // that it still ends (a lost quit would otherwise wait forever).
             d.waits_after_quit++;
-            if (d.waits_after_quit < 300) PostQuitMessage(0);
+            if (d.waits_after_quit < 300) {
+                PostQuitMessage(0);
+            } else if (d.waits_after_quit == 300) {
+                // An action that only ticks move on never ends without ticks.
+                ADD_FAILURE() << "the game keeps waiting for events after the quit";
+            }
             return;
         }
-        if (d.tick_pending) {
+        if (d.tick_phase == 2) {
             // The step armed a periodic event; the next timer message delivers it.
-            d.tick_pending = false;
+            d.tick_phase = 1;
+            return;
+        }
+        if (d.tick_phase == 1) {
+            // The event was delivered and its frame drawn; have it copied out.
+            d.tick_phase = 0;
+            PostMessageA(d.window, WM_NULL, 0, 0);
             return;
         }
         if (d.window == nullptr) {
@@ -115,7 +130,7 @@ struct GameDriver {
             break;
         case STEP_TICK:
             KAPLO_set_animation(ANIMATE_STEP);
-            tick_pending = true;
+            tick_phase = 2;
             break;
         case STEP_CLOSE_BOX:
             quit_sent = true;

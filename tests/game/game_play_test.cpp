@@ -310,6 +310,9 @@ struct QuitCase {
     bool menu;    // the Quit command instead of the close box
 };
 
+// Names the case in test output.
+void PrintTo(const QuitCase &c, std::ostream *os) { *os << c.name; }
+
 class QuitDuringAction : public FreshPackageTest, public testing::WithParamInterface<QuitCase> {};
 
 TEST_P(QuitDuringAction, EndsTheGame) {

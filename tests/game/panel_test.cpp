@@ -44,18 +44,6 @@ TEST(ActionPanel, SlidingBoxTurnsAtBothEnds) {
     }
 }
 
-// A box pushed past an end (as from a damaged value) still turns back.
-TEST(ActionPanel, SlidingBoxBeyondAnEndTurnsBack) {
-    int box_x = 30, direction = 1;
-    slide_box(box_x, direction);
-    EXPECT_EQ(box_x, 25);
-    EXPECT_EQ(direction, 0);
-    box_x = -160;
-    slide_box(box_x, direction);
-    EXPECT_EQ(box_x, -155);
-    EXPECT_EQ(direction, 1);
-}
-
 // A click beside both columns or in the gap between them shows the error
 // text and gives no button.
 TEST_F(FreshPackageTest, ButtonIndexOutsideTheColumnsShowsTheError) {
