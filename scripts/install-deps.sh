@@ -8,7 +8,7 @@ packages=(
     libsdl2-dev libfreetype-dev libfontconfig-dev libpng-dev
     googletest libgtest-dev libbenchmark-dev
     fonts-dejavu-core
-    xvfb xauth
+    xvfb xauth xdotool
 )
 # Extra groups, asked for by name: windows (cross build and Wine), fuzz (clang).
 for group in "$@"; do

@@ -310,6 +310,7 @@ LRESULT WINAPI DispatchMessageA(const MSG *msg) {
 
 // Default handling: closing, painting and erasing as Windows does them.
 LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    (void)lparam;
     Window *w = user_window(hwnd);
     if (!w) return 0;
     switch (message) {
@@ -335,7 +336,6 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
     }
     default: return 0;
     }
-    (void)lparam;
 }
 
 // Key state at the time of the last message taken: bit 15 down, bit 0 toggled.

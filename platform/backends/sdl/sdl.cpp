@@ -271,6 +271,9 @@ int platform_use_desktop(void) {
     user_reset();
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // The plain X11/Wayland framebuffer: a GL one would recreate each window
+    // on its first presentation and costs more for a small software surface.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         fprintf(stderr, "kaplo: cannot open a display: %s\n", SDL_GetError());
         return 0;
