@@ -16,7 +16,7 @@ namespace {
 // The surface a DC draws on and its clip there, in surface coordinates.
 bool surface_of(const GdiDc *dc, Surface **surface, RECT *clip) {
     if (dc->kind == DcKind::Memory) {
-        GdiObject *bitmap = gdi_lookup(dc->bitmap, GdiKind::Bitmap);
+        GdiObject *bitmap = gdi_selected(dc->bitmap);
         if (!bitmap || !bitmap->bitmap) return false;
         *surface = &bitmap->bitmap->surface;
         *clip = {0, 0, (*surface)->width, (*surface)->height};
@@ -56,7 +56,7 @@ Canvas canvas_of(const GdiDc *dc) {
 
 // The pen's width as drawn (0: no pen) and its colour.
 int64_t pen_of(const GdiDc *dc, uint32_t *color) {
-    GdiObject *pen = gdi_lookup_any(dc->pen);
+    GdiObject *pen = gdi_selected(dc->pen);
     if (!pen || pen->null_style) return 0;
     *color = pen->pixel;
     return pen->width;
@@ -64,7 +64,7 @@ int64_t pen_of(const GdiDc *dc, uint32_t *color) {
 
 // Whether the DC's brush paints, and its colour.
 bool brush_of(const GdiDc *dc, uint32_t *color) {
-    GdiObject *brush = gdi_lookup_any(dc->brush);
+    GdiObject *brush = gdi_selected(dc->brush);
     if (!brush || brush->null_style) return false;
     *color = brush->pixel;
     return true;

@@ -170,6 +170,9 @@ GdiObject *gdi_lookup_any(HGDIOBJ handle) {
     return o;
 }
 
+// An object a DC holds selected, deleted-while-selected ones included.
+GdiObject *gdi_selected(HGDIOBJ handle) { return slot_of(handle); }
+
 // The DC record behind an HDC.
 GdiDc *gdi_dc(HDC dc) {
     GdiObject *o = slot_of(dc);

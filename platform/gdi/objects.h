@@ -60,6 +60,8 @@ struct GdiObject {
 GdiObject *gdi_lookup(HGDIOBJ handle, GdiKind kind);
 // The object behind a handle of any live kind, else nullptr.
 GdiObject *gdi_lookup_any(HGDIOBJ handle);
+// An object a DC holds selected: still usable when deleted while selected.
+GdiObject *gdi_selected(HGDIOBJ handle);
 // The DC record behind an HDC, else nullptr.
 GdiDc *gdi_dc(HDC dc);
 // A new DC of the given kind with the default objects selected.
