@@ -81,7 +81,8 @@ bool user_char_key(unsigned char ch, int *vk, bool *shift, bool *ctrl) {
     }
     switch (ch) {
     case ' ': *vk = VK_SPACE; return true;
-    case '\r': case '\n': *vk = VK_RETURN; return true;
+    case '\r': *vk = VK_RETURN; return true;
+    case '\n': *vk = VK_RETURN; *ctrl = true; return true;  // Ctrl+Enter makes a line feed
     case '\b': *vk = VK_BACK; return true;
     case '\t': *vk = VK_TAB; return true;
     case 0x1B: *vk = VK_ESCAPE; return true;

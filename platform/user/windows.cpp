@@ -186,6 +186,14 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
         width = 640;
         height = 480;
     }
+    // Sizes beyond twice the screen are cut down (Windows, too, bounds a
+    // window's size), so that a wild argument cannot ask for gigabytes of
+    // surface; positions are kept where a rectangle cannot overflow.
+    int limit = 2 * std::max(backend->screen_width, backend->screen_height);
+    width = std::min(std::max(width, 0), limit);
+    height = std::min(std::max(height, 0), limit);
+    x = std::min(std::max(x, -1000000), 1000000);
+    y = std::min(std::max(y, -1000000), 1000000);
     auto owned = std::make_unique<Window>();
     Window *w = owned.get();
     HWND hwnd = reinterpret_cast<HWND>(next_handle);
@@ -196,7 +204,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     w->title = title ? title : "";
     w->style = style & ~WS_VISIBLE;
     w->ex_style = ex_style;
-    w->outer = RECT{x, y, x + std::max(0, width), y + std::max(0, height)};
+    w->outer = RECT{x, y, x + width, y + height};
     if (menu && user_menu(menu) && !user_menu(menu)->popup) w->menu = menu;
     windows[reinterpret_cast<uintptr_t>(hwnd)] = std::move(owned);
     user_resize_client(w);

@@ -80,8 +80,8 @@ TEST_F(KeyboardTest, TypingEveryPrintableCharacterRoundTrips) {
     for (int c = 0x20; c < 0x7F; ++c) text += (char)c;
     headless_type(hwnd, text.c_str());
     EXPECT_EQ(pump(), text);
-    headless_type(hwnd, "\r\b\t\x1b\x01\x1a");
-    EXPECT_EQ(pump(), "\r\b\t\x1b\x01\x1a");
+    headless_type(hwnd, "\r\n\b\t\x1b\x01\x1a");
+    EXPECT_EQ(pump(), "\r\n\b\t\x1b\x01\x1a");
 }
 
 TEST_F(KeyboardTest, TypingRespectsCapsLock) {

@@ -159,3 +159,19 @@ TEST_F(WindowTest, DestroyInsideDestroyIsRefused) {
     RECT r{1, 2, 3, 4};
     EXPECT_FALSE(GetClientRect(hwnd, &r));
 }
+
+TEST_F(WindowTest, WildSizesAreCutDownInsteadOfAllocatedOrOverflowed) {
+    HWND hwnd = CreateWindowExA(0, "RecordingClass", "huge", WS_POPUP, 2147480000, -2147480000,
+                                2000000000, 2000000000, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    EXPECT_GT(r.right, r.left);
+    EXPECT_EQ(r.right - r.left, 2 * 1280);
+    EXPECT_EQ(r.bottom - r.top, 2 * 1280);
+    HWND negative = CreateWindowExA(0, "RecordingClass", "neg", WS_POPUP, 0, 0, -5, -5, nullptr,
+                                    nullptr, nullptr, nullptr);
+    GetClientRect(negative, &r);
+    EXPECT_EQ(r.right, 0);
+    EXPECT_EQ(r.bottom, 0);
+}
