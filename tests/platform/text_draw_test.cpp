@@ -305,6 +305,27 @@ TEST(TextDraw, UnderlineAndStrikeOutRunAcrossTheText) {
     EXPECT_LT(line.bottom, 2 + m.tmAscent);
 }
 
+TEST(TextDraw, ItalicLeansRightWhetherRealOrMadeUp) {
+    // Where the face has no italic file, FreeType slants the upright glyphs.
+    FontRequest request = named(-40);
+    request.italic = true;
+    Canvas upright(60, 60), italic(60, 60);
+    draw(upright, text_face(named(-40)), 10, 5, "l");
+    draw(italic, text_face(request), 10, 5, "l");
+    // Leftmost ink column of the top and of the bottom row of the stroke.
+    auto lean = [](Canvas &c) {
+        RECT ink = c.changed();
+        int top = -1, bottom = -1;
+        for (int x = 0; x < c.width && (top < 0 || bottom < 0); ++x) {
+            if (top < 0 && c.at(x, ink.top + 1) != kWhite) top = x;
+            if (bottom < 0 && c.at(x, ink.bottom - 2) != kWhite) bottom = x;
+        }
+        return top - bottom;
+    };
+    EXPECT_LE(std::abs(lean(upright)), 1);
+    EXPECT_GE(lean(italic), 4);
+}
+
 TEST(TextDraw, NothingHappensWithoutSurfaceTextOrLength) {
     FontFace *face = text_face(named(-12));
     Canvas canvas(20, 20);

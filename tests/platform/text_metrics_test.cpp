@@ -80,9 +80,8 @@ TEST(TextMapper, BoldAndItalicPickStyledFaces) {
     EXPECT_EQ(metrics_of(plain).tmItalic, 0);
     // Bold strokes are wider, so is the text.
     EXPECT_GT(width_of(bold, "Laser Blast Attack"), width_of(plain, "Laser Blast Attack"));
-    if (file_exists(kDejaVuSans)) {
+    if (file_exists("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf")) {
         EXPECT_NE(std::string(text_face_file(bold)).find("Bold"), std::string::npos);
-        EXPECT_NE(std::string(text_face_file(italic)).find("Oblique"), std::string::npos);
     }
 }
 
