@@ -111,4 +111,19 @@ TEST_F(SdlSmokeTest, WindowShowsItsTitleTakesClicksAndMenuChoices) {
     EXPECT_EQ(msg.wParam, 12u);
 }
 
+TEST(SdlNoDisplay, DesktopIsRefusedWithoutADisplay) {
+    std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+    std::string wayland = getenv("WAYLAND_DISPLAY") ? getenv("WAYLAND_DISPLAY") : "";
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    testing::internal::CaptureStderr();
+    int result = platform_use_desktop();
+    std::string err = testing::internal::GetCapturedStderr();
+    if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+    if (!wayland.empty()) setenv("WAYLAND_DISPLAY", wayland.c_str(), 1);
+    platform_use_headless();
+    EXPECT_EQ(result, 0);
+    EXPECT_NE(err.find("cannot open a display"), std::string::npos) << err;
+}
+
 }  // namespace

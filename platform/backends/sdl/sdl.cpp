@@ -5,6 +5,8 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "platform_tools.h"
 #include "user/user.h"
@@ -276,6 +278,16 @@ int platform_use_desktop(void) {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         fprintf(stderr, "kaplo: cannot open a display: %s\n", SDL_GetError());
+        return 0;
+    }
+    // SDL falls back to an off-screen driver when there is no display; that
+    // shows nothing, so it counts as no display unless asked for by name.
+    const char *driver = SDL_GetCurrentVideoDriver();
+    const char *wanted = getenv("SDL_VIDEODRIVER");
+    if (driver && (!strcmp(driver, "offscreen") || !strcmp(driver, "dummy")) &&
+        !(wanted && !strcmp(wanted, driver))) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        fprintf(stderr, "kaplo: cannot open a display (no X11 or Wayland display found)\n");
         return 0;
     }
     SDL_DisplayMode mode;
