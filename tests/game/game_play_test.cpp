@@ -282,7 +282,7 @@ TEST_F(GamePlay, MorphIntoEnergyEndsAfterSixVolleys) {
                 last_out = ticks;
                 out_frames++;
             }
-            if (frame_has(d.window, 0x00FFFFu, 185, -75, 185, 237)) {
+            if (frame_has(d.window, 0x00FFFFu, 185, -75, 185, 140)) {  // below the stars
                 if (first_in == 0) first_in = ticks;
                 in_frames++;
             }

@@ -3,6 +3,8 @@
 
 #include "game_fixture.h"
 
+using PanelDrawing = FreshPackageTest;
+
 // Bounds of the hit area are exclusive on all four sides; the gap between the
 // columns belongs to it.
 TEST(ActionPanel, HitAreaBoundsAreExclusive) {
@@ -46,7 +48,7 @@ TEST(ActionPanel, SlidingBoxTurnsAtBothEnds) {
 
 // A click beside both columns or in the gap between them shows the error
 // text and gives no button.
-TEST_F(FreshPackageTest, ButtonIndexOutsideTheColumnsShowsTheError) {
+TEST_F(PanelDrawing, ButtonIndexOutsideTheColumnsShowsTheError) {
     begin();
     KAPLO_set_logging(1);
     for (int x : {0, -14, 14, -126, 126}) {
@@ -59,7 +61,7 @@ TEST_F(FreshPackageTest, ButtonIndexOutsideTheColumnsShowsTheError) {
 
 // The panel draws the black box from its corner 130 wide and 62 high, and
 // leaves the ground visible beside it.
-TEST_F(FreshPackageTest, PanelBoxStandsAtItsCorner) {
+TEST_F(PanelDrawing, PanelBoxStandsAtItsCorner) {
     begin();
     KAPLO_rectangle(SEA_GREEN, -300, -250, 300, -50, 0);
     draw_action_panel(-60, -145);

@@ -5,6 +5,8 @@
 
 #include "game_fixture.h"
 
+using SceneDrawing = FreshPackageTest;
+
 static const int base_x[FLAME_COUNT] = {78, 87, 94, 103, 110, 116, 125, 132};
 static const int base_y[FLAME_COUNT] = {74, 67, 77, 75, 69, 72, 70, 73};
 
@@ -122,7 +124,7 @@ TEST(Scenery, FlyerWrapsOnlyPastTheRightEdge) {
 }
 
 // Drawing the campfire moves its tips again, within their ranges.
-TEST_F(FreshPackageTest, CampfireRejittersItsTips) {
+TEST_F(SceneDrawing, CampfireRejittersItsTips) {
     begin();
     int changed = 0;
     for (unsigned seed = 1; seed <= 20; seed++) {
@@ -147,7 +149,7 @@ TEST_F(FreshPackageTest, CampfireRejittersItsTips) {
 
 // The scene's layers cover each other in order: black sky, hills over stars,
 // sea-green ground over the hills' feet, the grey structures, the fire.
-TEST_F(FreshPackageTest, SceneLayersStandWhereTheyBelong) {
+TEST_F(SceneDrawing, SceneLayersStandWhereTheyBelong) {
     begin();
     srand(7);
     int flyer_x = -325, flyer_y = 215;
