@@ -12,7 +12,8 @@ scripts/install-deps.sh windows
 build="$root/build-windows"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" > /dev/null
-cmake --build "$build" --target gdi_probe > /dev/null
+cmake --build "$build" --target gdi_probe > "$build/gdi_probe_build.log" 2>&1 ||
+    { grep -E 'error|FAILED' "$build/gdi_probe_build.log" >&2; exit 1; }
 
 work="$(mktemp -d)"
 # On exit: stop this prefix's wineserver, then remove the prefix.

@@ -226,6 +226,34 @@ Case random_line(Random *rnd) {
     return c;
 }
 
+// A point far outside the canvas and its mirror image through a point on the
+// canvas, so that what joins them crosses the bitmap.
+void far_pair(Random *rnd, int reach, POINT *a, POINT *b) {
+    POINT through = near_point(rnd, 0);
+    *a = {rnd->range(-reach, reach), rnd->range(-reach, reach)};
+    *b = {2 * through.x - a->x, 2 * through.y - a->y};
+}
+
+// A line from far outside the bitmap to far outside it, across the canvas.
+Case far_line(Random *rnd) {
+    POINT a, b;
+    far_pair(rnd, rnd->chance(50) ? 400 : 40000, &a, &b);
+    return two_point_case(kLine, a.x, a.y, b.x, b.y, rnd->chance(60) ? rnd->range(0, 1) : rnd->range(2, 9), true);
+}
+
+// An ellipse with a box of hundreds or thousands of pixels whose edge crosses the canvas.
+Case far_ellipse(Random *rnd) {
+    int w = rnd->chance(50) ? rnd->range(100, 900) : rnd->range(1000, 30000);
+    int h = rnd->chance(50) ? rnd->range(100, 900) : rnd->range(1000, 30000);
+    POINT on_edge = near_point(rnd, 0);
+    int side = rnd->range(0, 3);  // which side of the box passes through on_edge
+    int left = side == 0 ? on_edge.x : side == 1 ? on_edge.x - w : on_edge.x - w / 2;
+    int top = side == 2 ? on_edge.y : side == 3 ? on_edge.y - h : on_edge.y - h / 2;
+    Case c = two_point_case(kEllipse, left, top, left + w, top + h, 1, true);
+    pick_style(rnd, &c);
+    return c;
+}
+
 // Appends a formatted integer.
 void append_int(std::string *s, long v) {
     char buffer[24];
@@ -248,6 +276,10 @@ std::vector<Case> make_corpus(uint64_t seed) {
     for (int i = 0; i < per_family; i++) cases.push_back(random_box(&rnd, kEllipse));
     for (int i = 0; i < per_family; i++) cases.push_back(random_triangle(&rnd));
     for (int i = 0; i < per_family; i++) cases.push_back(random_line(&rnd));
+    // Shapes far larger than the bitmap: clipping must keep the exact pixels.
+    Random far_rnd{seed + 1};
+    for (int i = 0; i < 60; i++) cases.push_back(far_line(&far_rnd));
+    for (int i = 0; i < 60; i++) cases.push_back(far_ellipse(&far_rnd));
     for (size_t i = 0; i < cases.size(); i++) cases[i].id = (int)i;
     return cases;
 }
