@@ -21,14 +21,14 @@ TEST_F(EventTest, ClicksAreConvertedToPackageCoordinates) {
     post_click(ox + 17, oy - 5);
     Event top = next_event();
     Event bottom_left = next_event();
-    Event near = next_event();
+    Event inside = next_event();
     EXPECT_EQ(top.kind, KAPLO_MOUSE);
     EXPECT_EQ(top.x, 0);
     EXPECT_EQ(top.y, oy);
     EXPECT_EQ(bottom_left.x, -ox);
     EXPECT_EQ(bottom_left.y, -oy);
-    EXPECT_EQ(near.x, 17);
-    EXPECT_EQ(near.y, 5);
+    EXPECT_EQ(inside.x, 17);
+    EXPECT_EQ(inside.y, 5);
 }
 
 TEST_F(EventTest, ClickPositionIsReadAsUnsignedSixteenBits) {
