@@ -104,7 +104,8 @@ void user_reset();                 // drop every window, class, menu, message, t
 Window *user_window(HWND hwnd);    // nullptr unless a live window
 std::vector<Window *> user_windows();  // live windows in creation order
 int user_menu_height(const Window *w);
-void user_resize_client(Window *w);    // after a menu change
+void user_resize_client(Window *w, bool tell_backend = true);  // after a menu change
+void user_content_changed(Window *w, int x, int y, int width, int height);
 POINT user_client_origin(const Window *w);  // screen position of client (0, 0)
 Window *user_window_from_backend(void *backend_data);
 

@@ -94,9 +94,18 @@ POINT user_client_origin(const Window *w) {
     return p;
 }
 
+// The desktop moved or resized the window's content (menu bar and client
+// area): the outer rectangle follows, then the client area.
+void user_content_changed(Window *w, int x, int y, int width, int height) {
+    int f = frame_of(w->style);
+    int top = f + caption_of(w->style);
+    w->outer = RECT{x - f, y - top, x + width + f, y + height + f};
+    user_resize_client(w, false);
+}
+
 // Recomputes the client size from the outer size and the menu, reallocating
 // the surface; sends WM_SIZE when the window already had its first one.
-void user_resize_client(Window *w) {
+void user_resize_client(Window *w, bool tell_backend) {
     int f = frame_of(w->style);
     int cw = std::max(0, (int)(w->outer.right - w->outer.left) - 2 * f);
     int ch = std::max(0, (int)(w->outer.bottom - w->outer.top) - 2 * f - caption_of(w->style) -
@@ -108,10 +117,12 @@ void user_resize_client(Window *w) {
     if (!w->store || w->store->surface.width != cw || w->store->surface.height != sh) {
         user_release_surface(w->store);
         w->store = user_new_surface(cw, sh, 0xFFFFFF);
-        if (backend && w->backend_data) backend->window_resized(w);
+        if (tell_backend && backend && w->backend_data) backend->window_resized(w);
+        w->update = RECT{0, 0, cw, ch};
+        w->erase = true;
+        w->title_rects.clear();
+        if (w->visible && w->menu) menu_draw_bar(w);
     }
-    w->update = RECT{0, 0, cw, ch};
-    w->erase = true;
     if (changed && w->sized) SendMessageA(w->handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cw, ch));
 }
 

@@ -109,6 +109,23 @@ TEST_F(SdlSmokeTest, WindowShowsItsTitleTakesClicksAndMenuChoices) {
     msg = next_interesting();
     EXPECT_EQ(msg.message, (UINT)WM_COMMAND);
     EXPECT_EQ(msg.wParam, 12u);
+
+    // A window with a sizing border follows the desktop's resizing.
+    HWND sizable = CreateWindowExA(0, "SmokeClass", "KAPLO smoke sizing", WS_OVERLAPPEDWINDOW, 700,
+                                   40, 400, 300, nullptr, nullptr, nullptr, nullptr);
+    ShowWindow(sizable, SW_SHOWNORMAL);
+    std::string sid =
+        run("timeout 10 xdotool search --sync --onlyvisible --name 'KAPLO smoke sizing'");
+    ASSERT_FALSE(sid.empty());
+    ASSERT_EQ(system(("timeout 10 xdotool windowsize --sync " + sid + " 320 200").c_str()), 0);
+    RECT client{};
+    for (int i = 0; i < 50 && client.right != 320; ++i) {
+        SetTimer(hwnd, 3, 20, nullptr);
+        next_interesting();
+        GetClientRect(sizable, &client);
+    }
+    EXPECT_EQ(client.right, 320);
+    EXPECT_EQ(client.bottom, 200);
 }
 
 TEST(SdlNoDisplay, DesktopIsRefusedWithoutADisplay) {

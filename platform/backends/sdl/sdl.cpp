@@ -41,7 +41,8 @@ void window_created(Window *w) {
     int width = w->store->surface.width, height = w->store->surface.height;
     SDL_Window *win = SDL_CreateWindow(w->title.c_str(), o.x, o.y - user_menu_height(w),
                                        width > 0 ? width : 1, height > 0 ? height : 1,
-                                       SDL_WINDOW_HIDDEN);
+                                       SDL_WINDOW_HIDDEN |
+                                           ((w->style & WS_THICKFRAME) ? SDL_WINDOW_RESIZABLE : 0));
     if (!win) {
         fprintf(stderr, "SDL backend: cannot create a window: %s\n", SDL_GetError());
         return;
@@ -192,6 +193,19 @@ void handle(const SDL_Event &ev) {
             break;
         }
         case SDL_WINDOWEVENT_FOCUS_GAINED: SetFocus(w->handle); break;
+        case SDL_WINDOWEVENT_MOVED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED: {
+            // The user moved or resized it (a sizing border lets them).
+            SdlWindow *sw = sdl_of(w);
+            int x, y, width, height;
+            SDL_GetWindowPosition(sw->window, &x, &y);
+            SDL_GetWindowSize(sw->window, &width, &height);
+            if (ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && !(w->style & WS_THICKFRAME))
+                break;
+            user_content_changed(w, x, y, width, height);
+            w->dirty = true;
+            break;
+        }
         default: break;
         }
         break;
