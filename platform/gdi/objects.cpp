@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <deque>
 #include <new>
 
 #include "kernel/global_memory.h"
@@ -19,7 +18,7 @@ constexpr uintptr_t kTag = uintptr_t(0x47) << 48;
 constexpr uintptr_t kIndexMask = 0xFFFFFF;
 
 struct Table {
-    std::deque<GdiObject> slots;  // a deque keeps references stable as it grows
+    std::vector<std::unique_ptr<GdiObject>> slots;  // objects stay put as the table grows
     std::vector<uint32_t> free_slots;
     int live[6] = {};             // non-stock objects per kind
     HGDIOBJ stock[18] = {};
@@ -27,10 +26,10 @@ struct Table {
     HDC screen = nullptr;
 };
 
-Table &table() {
-    static Table t;
-    return t;
-}
+Table g_table;
+
+// The one table of the process.
+inline Table &table() { return g_table; }
 
 HGDIOBJ handle_of(uint32_t index, uint32_t generation) {
     return reinterpret_cast<HGDIOBJ>(kTag | (uintptr_t(generation & 0xFFFFFF) << 24) | (index + 1));
@@ -44,7 +43,7 @@ GdiObject *slot_of(HGDIOBJ handle) {
     if (index == 0) return nullptr;
     Table &t = table();
     if (index - 1 >= t.slots.size()) return nullptr;
-    GdiObject &o = t.slots[index - 1];
+    GdiObject &o = *t.slots[index - 1];
     if (o.kind == GdiKind::Free || (o.generation & 0xFFFFFF) != ((v >> 24) & 0xFFFFFF)) return nullptr;
     return &o;
 }
@@ -59,9 +58,9 @@ HGDIOBJ new_object(GdiKind kind, bool stock, GdiObject **out) {
     } else {
         if (t.slots.size() >= kIndexMask - 1) return nullptr;
         index = (uint32_t)t.slots.size();
-        t.slots.emplace_back();
+        t.slots.emplace_back(new GdiObject());
     }
-    GdiObject &o = t.slots[index];
+    GdiObject &o = *t.slots[index];
     o.index = index;
     o.kind = kind;
     o.stock = stock;

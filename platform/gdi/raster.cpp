@@ -18,8 +18,6 @@ int64_t floor_div(i128 n, i128 d) {
     return (int64_t)q;
 }
 
-int64_t clamp64(int64_t v, int64_t lo, int64_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
-
 }  // namespace
 
 // ---- blitting ----------------------------------------------------------
@@ -331,6 +329,16 @@ struct Edge {
     int dir;                 // +1 for an edge going down in the input order
 };
 
+// Moves an edge's x on to the next row.
+inline void step_edge(Edge &e) {
+    e.q += e.step_q;
+    e.r += e.step_r;
+    if (e.r >= e.den) {
+        e.r -= e.den;
+        e.q++;
+    }
+}
+
 // Smallest integer row n with n * kFixOne >= v.
 int64_t ceil_row(int64_t v) { return -floor_div(-(i128)v, kFixOne); }
 
@@ -339,8 +347,11 @@ int64_t ceil_row(int64_t v) { return -floor_div(-(i128)v, kFixOne); }
 // Fills a polygon by the alternate rule with an active edge list.
 void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count, uint32_t color) {
     if (count < 3 || c.empty()) return;
-    std::vector<Edge> edges;
-    edges.reserve((size_t)count);
+    static std::vector<Edge> edges;  // kept between calls: no allocation per polygon
+    static std::vector<Edge *> active;
+    static std::vector<int64_t> xs;
+    edges.clear();
+    active.clear();
     int64_t row_min = INT64_MAX, row_max = INT64_MIN;
     for (int64_t i = 0; i < count; i++) {
         FixPoint p = points[i], q = points[(i + 1) % count];
@@ -357,14 +368,27 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
         // x(Y) = p.x + (Y - p.y) * dx / dy in fixed units; in pixels that is
         // (p.x * dy + (Y - p.y) * dx) / (dy * kFixOne).
         int64_t dx = q.x - p.x, dy = q.y - p.y;
-        i128 den = (i128)dy * kFixOne;
-        i128 num = (i128)p.x * dy + ((i128)e.y_first * kFixOne - p.y) * dx;
-        e.den = (int64_t)den;
-        e.q = floor_div(num, den);
-        e.r = (int64_t)(num - (i128)e.q * den);
-        i128 step = (i128)dx * kFixOne;
-        e.step_q = floor_div(step, den);
-        e.step_r = (int64_t)(step - (i128)e.step_q * den);
+        const int64_t small = int64_t(1) << 29;
+        if (p.x > -small && p.x < small && dx > -small && dx < small && dy < small && e.y_first > -(1 << 20) &&
+            e.y_first < (1 << 20)) {  // the usual case fits 64 bits
+            int64_t den = dy * kFixOne;
+            int64_t num = p.x * dy + (e.y_first * kFixOne - p.y) * dx;
+            e.den = den;
+            e.q = num / den - ((num % den != 0) && (num < 0));
+            e.r = num - e.q * den;
+            int64_t step = dx * kFixOne;
+            e.step_q = step / den - ((step % den != 0) && (step < 0));
+            e.step_r = step - e.step_q * den;
+        } else {
+            i128 den = (i128)dy * kFixOne;
+            i128 num = (i128)p.x * dy + ((i128)e.y_first * kFixOne - p.y) * dx;
+            e.den = (int64_t)den;
+            e.q = floor_div(num, den);
+            e.r = (int64_t)(num - (i128)e.q * den);
+            i128 step = (i128)dx * kFixOne;
+            e.step_q = floor_div(step, den);
+            e.step_r = (int64_t)(step - (i128)e.step_q * den);
+        }
         e.dir = dir;
         edges.push_back(e);
         row_min = std::min(row_min, e.y_first);
@@ -372,8 +396,6 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
     }
     if (edges.empty()) return;
     std::sort(edges.begin(), edges.end(), [](const Edge &a, const Edge &b) { return a.y_first < b.y_first; });
-    std::vector<Edge *> active;
-    std::vector<int64_t> xs;
     size_t next = 0;
     for (int64_t y = row_min; y < row_max; y++) {
         while (next < edges.size() && edges[next].y_first == y) active.push_back(&edges[next++]);
@@ -382,22 +404,43 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
             y = edges[next].y_first - 1;  // jump over an empty band
             continue;
         }
-        xs.clear();
-        for (Edge *e : active) xs.push_back(e->q + (e->r > 0 ? 1 : 0));  // ceil(x)
-        std::sort(xs.begin(), xs.end());
-        for (size_t i = 0; i + 1 < xs.size(); i += 2) blit_span(c, y, xs[i], xs[i + 1], color);
-        // step and retire
-        size_t keep = 0;
-        for (Edge *e : active) {
-            if (y + 1 >= e->y_end) continue;
-            e->q += e->step_q;
-            e->r += e->step_r;
-            if (e->r >= e->den) {
-                e->r -= e->den;
-                e->q++;
+        // Until the next edge starts or an active one ends, the same edges
+        // cross every row: with two of them (any convex shape) the row is a
+        // single span, filled straight from their stepped positions.
+        int64_t band_end = next < edges.size() ? edges[next].y_first : row_max;
+        for (Edge *e : active) band_end = std::min(band_end, e->y_end);
+        if (active.size() == 2) {
+            Edge &a = *active[0], &b = *active[1];
+            for (; y < band_end; y++) {
+                int64_t xa = a.q + (a.r > 0 ? 1 : 0), xb = b.q + (b.r > 0 ? 1 : 0);
+                if (xa < xb)
+                    blit_span(c, y, xa, xb, color);
+                else
+                    blit_span(c, y, xb, xa, color);
+                step_edge(a);
+                step_edge(b);
             }
-            active[keep++] = e;
+        } else {
+            for (; y < band_end; y++) {
+                xs.clear();
+                for (Edge *e : active) {  // ceil(x), kept sorted by insertion: rows have few crossings
+                    int64_t x = e->q + (e->r > 0 ? 1 : 0);
+                    xs.push_back(x);
+                    size_t j = xs.size() - 1;
+                    while (j > 0 && xs[j - 1] > x) {
+                        xs[j] = xs[j - 1];
+                        j--;
+                    }
+                    xs[j] = x;
+                }
+                for (size_t i = 0; i + 1 < xs.size(); i += 2) blit_span(c, y, xs[i], xs[i + 1], color);
+                for (Edge *e : active) step_edge(*e);
+            }
         }
+        y--;  // the loop's own increment moves on to band_end
+        size_t keep = 0;
+        for (Edge *e : active)
+            if (e->y_end > band_end) active[keep++] = e;
         active.resize(keep);
     }
 }
@@ -409,6 +452,11 @@ namespace {
 // Minor-axis offset of step i on a line of major length n (> 0) and minor
 // delta m: round(i * m / n), a tie going to the smaller value.
 int64_t minor_at(int64_t i, int64_t m, int64_t n) {
+    const int64_t small = int64_t(1) << 30;
+    if (i < small && m < small && m > -small && n < small) {  // the usual case fits 64 bits
+        int64_t num = 2 * i * m + n - 1, den = 2 * n;
+        return num / den - ((num % den != 0) && (num < 0));
+    }
     return floor_div((i128)2 * i * m + n - 1, (i128)2 * n);
 }
 
@@ -450,8 +498,12 @@ void raster_line(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64_t y1
     lo = std::max<int64_t>(lo, 0);
     hi = std::min<int64_t>(hi, n);
     if (lo >= hi) return;
-    // The minor coordinate is monotone in i: narrow to the steps inside [bmin, bend).
-    if (db >= 0) {
+    // The minor coordinate is monotone in i: narrow to the steps inside
+    // [bmin, bend), unless the whole line lies inside them.
+    int64_t b_end = b0 + db;
+    bool minor_inside = std::min(b0, b_end) >= bmin && std::max(b0, b_end) < bend;
+    if (minor_inside) {
+    } else if (db >= 0) {
         lo = first_true(lo, hi, [&](int64_t i) { return b0 + minor_at(i, db, n) >= bmin; });
         hi = first_true(lo, hi, [&](int64_t i) { return b0 + minor_at(i, db, n) >= bend; });
     } else {
