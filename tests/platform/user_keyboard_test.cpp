@@ -84,7 +84,7 @@ TEST_F(KeyboardTest, TypingEveryPrintableCharacterRoundTrips) {
     EXPECT_EQ(pump(), "\r\n\b\t\x1b\x01\x1a");
 }
 
-TEST_F(KeyboardTest, TypingRespectsCapsLock) {
+TEST_F(KeyboardTest, TypingHonoursCapsLock) {
     press(VK_CAPITAL);
     headless_type(hwnd, "aB");
     EXPECT_EQ(pump(), "aB");
