@@ -7,6 +7,10 @@
 #include <cstring>
 #include <cwchar>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 typedef __int128 i128;
@@ -25,10 +29,14 @@ int64_t floor_div(i128 n, i128 d) {
 // Fills n pixels with one value (wmemset is the C library's vectorised 32-bit fill).
 void fill_pixels(uint32_t *p, int64_t n, uint32_t color) {
     static_assert(sizeof(wchar_t) == sizeof(uint32_t), "32-bit wchar_t expected");
-    if (n >= 16) {
+    if (n >= 64) {
         wmemset(reinterpret_cast<wchar_t *>(p), (wchar_t)color, (size_t)n);
         return;
     }
+#if defined(__SSE2__)
+    const __m128i four = _mm_set1_epi32((int)color);
+    for (; n >= 4; n -= 4, p += 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(p), four);
+#endif
     for (int64_t i = 0; i < n; i++) p[i] = color;
 }
 
@@ -519,17 +527,29 @@ void raster_line(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64_t y1
     int64_t step = 2 * db;  // |2 db| <= 2 n
     int64_t step_q = floor_div(step, den);
     int64_t step_r = step - step_q * den;
+    // Step a pointer: one pixel along the major axis each time, one along the
+    // minor axis whenever the error term carries.
+    int64_t a = a0 + sa * lo, b = b0 + q;
+    uint32_t *p = x_major ? c.pixels + (b + c.org_y) * c.stride + a + c.org_x
+                          : c.pixels + (a + c.org_y) * c.stride + b + c.org_x;
+    const int64_t major_step = x_major ? sa : sa * c.stride;
+    const int64_t minor_unit = x_major ? c.stride : 1;
+    const int64_t minor_step = step_q * minor_unit;
+    if (db == 0) {  // horizontal or vertical
+        if (x_major) {
+            fill_pixels(sa > 0 ? p : p - (hi - lo - 1), hi - lo, color);
+        } else {
+            for (int64_t i = lo; i < hi; i++, p += major_step) *p = color;
+        }
+        return;
+    }
     for (int64_t i = lo; i < hi; i++) {
-        int64_t a = a0 + sa * i, b = b0 + q;
-        if (x_major)
-            c.pixels[(b + c.org_y) * c.stride + a + c.org_x] = color;
-        else
-            c.pixels[(a + c.org_y) * c.stride + b + c.org_x] = color;
-        q += step_q;
+        *p = color;
+        p += major_step + minor_step;
         r += step_r;
         if (r >= den) {
             r -= den;
-            q++;
+            p += minor_unit;
         }
     }
 }
