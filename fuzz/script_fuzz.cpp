@@ -1,0 +1,69 @@
+// Fuzzes the script reader through the public playback path: each input is the
+// whole of "KAPLO.SCR". The package is started headless in a private folder,
+// the Playback command is posted to the drawing window, and events are taken
+// with KAPLO_next_event until playback stops or a bound is reached.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "package.h"
+#include "platform_tools.h"
+
+// Events taken from one input at most (a periodic line may ask for billions).
+#define MAX_EVENTS 2000
+
+// Moves into a fresh temporary folder, so that KAPLO.SCR is the fuzzer's own.
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    char name[] = "/tmp/kaplo-script-fuzz-XXXXXX";
+    if (mkdtemp(name) == nullptr || chdir(name) != 0) {
+        perror("script_fuzz: temporary folder");
+        abort();
+    }
+    return 0;
+}
+
+// Once playback has stopped nothing else would ever come: end the wait with a quit.
+static void on_idle(void *) {
+    if (!package_state.playing_back && !package_state.play_one) PostQuitMessage(0);
+}
+
+// Frees what the package holds and puts its state back to that of a fresh process.
+static void reset_package(void) {
+    for (HGLOBAL &line : package_state.log_lines) {
+        if (line != nullptr) GlobalFree(line);
+        line = nullptr;
+    }
+    if (package_state.script_file != nullptr) fclose(package_state.script_file);
+    package_state = PackageState{};
+}
+
+// Plays one script to its end (or to the bound).
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size) {
+    FILE *file = fopen(SCRIPT_FILE_NAME, "wb");
+    if (file == nullptr) abort();
+    if (size > 0 && fwrite(bytes, 1, size, file) != size) abort();
+    fclose(file);
+
+    reset_package();
+    platform_use_headless();
+    headless_set_frame_history(0);
+    KAPLO_begin(nullptr, nullptr, nullptr, SW_SHOWNORMAL);
+    headless_set_idle_hook(on_idle, nullptr);
+    PostMessageA(package_state.drawing_window, WM_COMMAND, CMD_PLAYBACK, 0);
+
+    int x = 0, y = 0;
+    char key = 0;
+    for (int i = 0; i < MAX_EVENTS; i++) {
+        int kind = KAPLO_next_event(&x, &y, &key);
+        if (kind == KAPLO_QUIT) break;
+        if (kind != KAPLO_MOUSE && kind != KAPLO_KBD && kind != KAPLO_PERIODIC) abort();
+        // Draw something with the event, as a program would.
+        KAPLO_circle(RED, x, y, 3);
+    }
+    headless_set_idle_hook(nullptr, nullptr);
+    KAPLO_end();
+    reset_package();
+    return 0;
+}
