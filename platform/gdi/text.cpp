@@ -517,6 +517,19 @@ void build_stock_face(FontFace *face, int stock) {
             face->sized = size_face(match, ppem, ppem);
         }
         fill_metrics(face, match.file, ascent, descent, ascent + descent, FW_NORMAL, false, true);
+        // The cell reports ascent 11, but the glyphs sit where the lower-case
+        // letters, descenders included, fit inside the 13 rows.
+        if (face->sized) {
+            int top = 0, bottom = 0;
+            for (const char *c = "bdfhklt"; *c; ++c)
+                top = std::max(top, glyph_bitmap(face->sized, *c).bitmap_top);
+            for (const char *c = "gjpqy"; *c; ++c) {
+                const Glyph &g = glyph_bitmap(face->sized, *c);
+                bottom = std::max(bottom, g.rows - g.bitmap_top);
+            }
+            int spare = ascent + descent - top - bottom;
+            if (spare >= 0) face->baseline = std::min(ascent, top + spare / 2);
+        }
         return;
     }
     FontRequest request;

@@ -272,10 +272,13 @@ TEST(TextDraw, FixedFontCharactersStayInTheirCells) {
     EXPECT_GE(i.left, 9);
     EXPECT_LE(i.right, 15);
     EXPECT_LE(std::abs((i.left - 8) - (16 - i.right)), 2);
-    // Baseline 11: "H" ends on row 10.
-    Canvas h(20, 20);
-    draw(h, face, 0, 0, "H");
-    EXPECT_EQ(h.changed().bottom, 11);
+    // Letters and digits, descenders included, stay inside the 13-row cell,
+    // so that rows of log lines do not cut each other off.
+    Canvas letters(520, 40);
+    draw(letters, face, 0, 10, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+    EXPECT_GE(letters.changed().top, 10);
+    EXPECT_LE(letters.changed().bottom, 23);
+    EXPECT_LE(letters.changed().right, 62 * 8);
 }
 
 TEST(TextDraw, UnderlineAndStrikeOutRunAcrossTheText) {
