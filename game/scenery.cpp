@@ -106,7 +106,7 @@ void draw_structures(void) {
 void draw_campfire(int tip_x[FLAME_COUNT], int tip_y[FLAME_COUNT], const int base_x[FLAME_COUNT],
                    const int base_y[FLAME_COUNT]) {
     // Each random term is drawn into a local first, in the order the corners
-    // are listed, because the order of evaluating call arguments is unspecified.
+    // are listed, because C++ leaves the order of evaluating call arguments open.
     for (int i = 0; i < FLAME_COUNT - 1; i++) {
         int a = 95 + 5 * i;
         int y1 = 40 - random_term(5);
