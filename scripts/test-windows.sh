@@ -11,15 +11,17 @@ root="$(pwd)"
 # Inside the virtual display: prepare the prefix, then run each program.
 if [ "${1:-}" = "--under-display" ]; then
     build="$2" work="$3"
+    began=$(date +%s)
     timeout 120 wineboot --init > "$work/wineboot.log" 2>&1 || {
         echo "test-windows: wineboot failed" >&2
         cat "$work/wineboot.log" >&2
         exit 1
     }
+    echo "wine prefix ready ($(($(date +%s) - began)) s)"
     for exe in "$build"/tests/*.exe; do
         name="$(basename "$exe" .exe)"
         log="$work/$name.log"
-        status=0
+        status=0 began=$(date +%s)
         (cd "$build/tests" && timeout 300 wine "$exe" --gtest_color=no) > "$log" 2>&1 || status=$?
         passed="$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)"
         failed="$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)"
@@ -32,7 +34,7 @@ if [ "${1:-}" = "--under-display" ]; then
             grep -E '^\[  FAILED  \]|Failure|error' "$log" | head -n 40 >&2 || true
             tail -n 5 "$log" >&2
         fi
-        echo "$name: $passed passed, $failed failed"
+        echo "$name: $passed passed, $failed failed ($(($(date +%s) - began)) s)"
         echo "$name $passed $failed" >> "$work/results"
     done
     wineserver -k 2> /dev/null || true
@@ -54,6 +56,7 @@ if ! cmake --build "$build" -- -k 0 > "$build/build.log" 2>&1; then
     echo "test-windows: $build_failures build steps failed (log: $build/build.log)" >&2
 fi
 
+built=$(date +%s)
 work="$(mktemp -d)"
 # On exit: stop this prefix's wineserver, then remove the prefix.
 cleanup() {
@@ -75,6 +78,6 @@ while read -r _ p f; do
     passed=$((passed + p)) failed=$((failed + f)) programs=$((programs + 1))
 done < "$work/results"
 [ "$programs" -gt 0 ] || { echo "test-windows: no test program was built" >&2; failed=1; }
-echo "test-windows: $programs programs in $(($(date +%s) - start)) s"
+echo "test-windows: $programs programs; build $((built - start)) s, run under Wine $(($(date +%s) - built)) s"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
