@@ -140,6 +140,7 @@ struct TextCache {
     long glyph_bytes = 0;
 };
 
+// The one cache of the process.
 TextCache &cache() {
     static TextCache instance;
     return instance;
@@ -552,7 +553,8 @@ void build_face(FontFace *face, const FontRequest &request) {
     if (mono) families.push_back("monospace");
     else if ((request.pitch_and_family & 0xF0) == kFamilyRoman) families.push_back("serif");
     else families.push_back("sans-serif");
-    Match match = find_font(families, request.weight, request.italic, mono && name.empty());
+    int weight = std::clamp(request.weight, 0, 1000);
+    Match match = find_font(families, weight, request.italic, mono && name.empty());
 
     // Height: < 0 em height, > 0 cell height, 0 the default cell height.
     int64_t asked = request.height;
@@ -566,7 +568,7 @@ void build_face(FontFace *face, const FontRequest &request) {
         int ascent = cell ? height * 4 / 5 : em;
         int descent = cell ? height - ascent : std::max(1, em / 5);
         face->fallback_advance = std::max(2, em / 2);
-        fill_metrics(face, nullptr, ascent, descent, em, request.weight, request.italic, mono);
+        fill_metrics(face, nullptr, ascent, descent, em, weight, request.italic, mono);
         return;
     }
     const FontFile *file = match.file;
@@ -594,7 +596,7 @@ void build_face(FontFace *face, const FontRequest &request) {
     }
     face->sized = size_face(match, x_ppem, em);
     if (!face->sized) face->fallback_advance = std::max(2, em / 2);
-    fill_metrics(face, file, ascent, descent, em, request.weight, request.italic, mono);
+    fill_metrics(face, file, ascent, descent, em, weight, request.italic, mono);
 }
 
 // Blends a coverage value (0..255) of colour over a destination pixel; red

@@ -23,6 +23,7 @@ struct Canvas {
     std::vector<uint32_t> buffer;
     Surface surface;
 
+    // A w x h surface filled with one colour, framed by guard pixels.
     Canvas(int w, int h, uint32_t fill = kWhite) : width(w), height(h) {
         int stride = w + 2 * kBorder;
         buffer.assign(static_cast<size_t>(stride) * (h + 2 * kBorder), kGuard);
@@ -33,7 +34,9 @@ struct Canvas {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) at(x, y) = fill;
     }
+    // The pixel at a surface point.
     uint32_t &at(int x, int y) { return surface.pixels[y * surface.stride + x]; }
+    // The whole surface as a clip.
     RECT all() const { return {0, 0, width, height}; }
     // True when every pixel outside the surface still holds the guard value.
     bool guard_intact() const {
@@ -61,6 +64,7 @@ struct Canvas {
         if (box.left == INT_MAX) return {0, 0, 0, 0};
         return box;
     }
+    // How many pixels hold a colour.
     int count(uint32_t color) {
         int n = 0;
         for (int y = 0; y < height; ++y)
@@ -69,6 +73,7 @@ struct Canvas {
     }
 };
 
+// A request for a face name at a height.
 FontRequest named(int height, const char *face = "KAPLO-font") {
     FontRequest request;
     request.height = height;
@@ -76,24 +81,28 @@ FontRequest named(int height, const char *face = "KAPLO-font") {
     return request;
 }
 
+// The stock fixed-pitch font.
 FontFace *fixed_font() {
     FontRequest request;
     request.stock = ANSI_FIXED_FONT;
     return text_face(request);
 }
 
+// The metrics of a face.
 TEXTMETRICA metrics_of(FontFace *face) {
     TEXTMETRICA m;
     text_metrics(face, &m);
     return m;
 }
 
+// Draws a string over the whole canvas.
 void draw(Canvas &canvas, FontFace *face, int x, int y, const std::string &text, uint32_t color = kRed,
           bool opaque = false, uint32_t background = kBlue) {
     text_draw(face, &canvas.surface, canvas.all(), x, y, text.data(), static_cast<int>(text.size()),
               color, opaque, background);
 }
 
+// Whether a rectangle holds no pixel.
 bool empty(const RECT &r) { return r.right <= r.left || r.bottom <= r.top; }
 
 }  // namespace

@@ -21,6 +21,7 @@ protected:
     HBITMAP bitmap = nullptr;
     HGDIOBJ old_bitmap = nullptr;
 
+    // A 200 x 60 white bitmap in a memory DC on a fresh layer.
     void SetUp() override {
         platform_use_headless();
         HDC screen = GetDC(nullptr);
@@ -31,23 +32,28 @@ protected:
         RECT all = {0, 0, kWidth, kHeight};
         FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     }
+    // Frees the bitmap and the DC.
     void TearDown() override {
         SelectObject(dc, old_bitmap);
         DeleteObject(bitmap);
         DeleteDC(dc);
     }
+    // The metrics of the selected font.
     TEXTMETRICA metrics() {
         TEXTMETRICA m = {};
         EXPECT_TRUE(GetTextMetricsA(dc, &m));
         return m;
     }
+    // How many pixels of a box hold a colour.
     int count(COLORREF color, RECT box = {0, 0, kWidth, kHeight}) {
         int n = 0;
         for (int y = box.top; y < box.bottom; ++y)
             for (int x = box.left; x < box.right; ++x) n += GetPixel(dc, x, y) == color;
         return n;
     }
+    // How many pixels are no longer white.
     int non_white() { return kWidth * kHeight - count(kWhite); }
+    // The font the package creates for text of a height.
     HFONT make_font(int height, int weight = FW_NORMAL) {
         return CreateFontA(height, 0, 0, 0, weight, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "KAPLO-font");
     }

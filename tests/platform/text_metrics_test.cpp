@@ -29,6 +29,7 @@ FontRequest stock(int index) {
     return request;
 }
 
+// The metrics of a face, over a buffer full of garbage.
 TEXTMETRICA metrics_of(FontFace *face) {
     TEXTMETRICA m;
     std::memset(&m, 0xCD, sizeof m);
@@ -36,10 +37,12 @@ TEXTMETRICA metrics_of(FontFace *face) {
     return m;
 }
 
+// The extent's width of a string.
 int width_of(FontFace *face, const std::string &text) {
     return text_extent(face, text.data(), static_cast<int>(text.size())).cx;
 }
 
+// Whether a font file is installed.
 bool file_exists(const char *path) {
     struct stat info;
     return stat(path, &info) == 0;
@@ -136,6 +139,9 @@ TEST(TextMetrics, ExtremeHeightsAndWidthsAreServedAtABoundedSize) {
     FontRequest squeezed = named("KAPLO-font", -20);
     squeezed.width = INT_MIN;
     EXPECT_GT(metrics_of(text_face(squeezed)).tmHeight, 0);
+    // Weights outside 0..1000 are taken as the nearest end of that range.
+    EXPECT_EQ(metrics_of(text_face(named("KAPLO-font", -20, INT_MAX))).tmWeight, 1000);
+    EXPECT_EQ(metrics_of(text_face(named("KAPLO-font", -20, INT_MIN))).tmWeight, FW_NORMAL);
 }
 
 TEST(TextMetrics, WidthScalesTheAverageCharacter) {
