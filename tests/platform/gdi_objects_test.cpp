@@ -296,3 +296,32 @@ TEST(GlobalMemory, FixedBlocksZeroSizesAndBadHandles) {
     EXPECT_EQ(GlobalFree(&local), &local);
     EXPECT_EQ(GlobalAlloc(GMEM_MOVEABLE, SIZE_MAX), nullptr);  // cannot be had: NULL, not a crash
 }
+
+// Drawing on a window's DC tells USER once per call, so that the window is
+// presented (the headless backend records one frame per such call).
+TEST(GdiDc, EachDrawingCallOnAWindowDcIsReportedOnce) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "GdiDrawnProbe";
+    RegisterClassA(&wc);
+    HWND hwnd = CreateWindowExA(0, "GdiDrawnProbe", "probe", WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE, 0, 0, 200, 150,
+                                nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    HDC dc = GetDC(hwnd);
+    ASSERT_EQ(gdi_dc_window(dc), hwnd);
+    MemoryDc m(20, 20);
+    long frames = headless_frame_count(hwnd);
+    Rectangle(dc, 1, 1, 30, 30);
+    EXPECT_EQ(headless_frame_count(hwnd), frames + 1);
+    POINT tri[3] = {{0, 0}, {9, 0}, {0, 9}};
+    Polygon(dc, tri, 3);
+    BitBlt(dc, 0, 0, 20, 20, m.dc, 0, 0, SRCCOPY);
+    EXPECT_EQ(headless_frame_count(hwnd), frames + 3);
+    Rectangle(m.dc, 1, 1, 5, 5);  // a memory DC is nobody's window
+    BitBlt(m.dc, 0, 0, 10, 10, dc, 20, 0, SRCCOPY);  // the rectangle's top edge, right of the copied block
+    EXPECT_EQ(headless_frame_count(hwnd), frames + 3);
+    EXPECT_EQ(GetPixel(m.dc, 5, 1), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(m.dc, 5, 2), RGB(255, 255, 255));
+    ReleaseDC(hwnd, dc);
+    DestroyWindow(hwnd);
+}
