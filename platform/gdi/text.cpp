@@ -460,7 +460,9 @@ void fill_metrics(FontFace *face, const FontFile *file, int ascent, int descent,
         int avg = file->avg_width > 0 ? scale_round(file->avg_width, s->x_ppem, file->units_per_em)
                                       : glyph_metrics(s, 'x').advance;
         m.tmAveCharWidth = std::max(1, avg);
-        int max_width = scale_round(file->face->max_advance_width, s->x_ppem, file->units_per_em);
+        // As GDI reports it: the width of the font's bounding box.
+        long box = file->face->bbox.xMax - file->face->bbox.xMin;
+        int max_width = scale_round(box, s->x_ppem, file->units_per_em);
         m.tmMaxCharWidth = std::max(m.tmAveCharWidth, max_width);
     } else {
         m.tmAveCharWidth = face->fallback_advance;
@@ -470,7 +472,7 @@ void fill_metrics(FontFace *face, const FontFile *file, int ascent, int descent,
     m.tmOverhang = 0;
     m.tmDigitizedAspectX = 96;
     m.tmDigitizedAspectY = 96;
-    m.tmFirstChar = 0x20;
+    m.tmFirstChar = 0x1E;
     m.tmLastChar = 0xFF;
     m.tmDefaultChar = 0x1F;
     m.tmBreakChar = 0x20;

@@ -230,3 +230,30 @@ TEST(TextExtent, HugeRunSaturatesInsteadOfOverflowing) {
     SIZE size = text_extent(face, text.data(), static_cast<int>(text.size()));
     EXPECT_EQ(size.cx, INT32_MAX);
 }
+
+// Metrics and extents that GDI under Wine 8 reports for the same DejaVu Sans
+// file (CreateFontA with face "DejaVu Sans", GetTextMetricsA and
+// GetTextExtentPointA in a mingw-w64 program on a memory DC).
+TEST(TextMetrics, DejaVuSansMatchesGdiUnderWine) {
+    if (!file_exists(kDejaVuSans)) GTEST_SKIP() << "DejaVu Sans is not installed";
+    struct Reference {
+        int height, cell, ascent, descent, max_width, label, newline;
+    };
+    const Reference references[] = {
+        {-12, 14, 11, 3, 34, 108, 7},   {-16, 19, 15, 4, 45, 144, 10},
+        {16, 16, 13, 3, 39, 127, 8},    {0, 16, 13, 3, 39, 127, 8},
+        {-40, 46, 37, 9, 113, 364, 24}, {40, 40, 32, 8, 96, 308, 20},
+    };
+    for (const Reference &r : references) {
+        SCOPED_TRACE(r.height);
+        FontFace *face = text_face(named("DejaVu Sans", r.height));
+        TEXTMETRICA m = metrics_of(face);
+        EXPECT_EQ(m.tmHeight, r.cell);
+        EXPECT_EQ(m.tmAscent, r.ascent);
+        EXPECT_EQ(m.tmDescent, r.descent);
+        EXPECT_EQ(m.tmMaxCharWidth, r.max_width);
+        EXPECT_EQ(width_of(face, "Laser Blast Attack"), r.label);
+        EXPECT_EQ(width_of(face, "\n"), r.newline);
+        EXPECT_EQ(width_of(face, "A\nB"), width_of(face, "A") + r.newline + width_of(face, "B"));
+    }
+}
