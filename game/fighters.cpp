@@ -3,8 +3,7 @@
 // scenery, then draw the scene and the animation's effect on top.
 #include "game.h"
 
-// Retrieves the next event for an animation frame; its position and key are
-// not used.
+// Retrieves the next event for an animation frame; its position and key are not used.
 static int frame_event(void) {
     int x, y;
     char key;
@@ -47,8 +46,7 @@ void draw_left_fighter(int x, int y) {
     KAPLO_line(GOLD, x - 30, y, x - 32, y - 20, 8);
 }
 
-// Button 1: the left fighter fires a beam that flies to the right fighter and
-// crackles there for a while.
+// Button 1: the left fighter's beam flies to the right fighter and crackles there.
 int laser_blast_attack(int rx, int ry, int lx, int ly, int &flyer_x, int &flyer_y, int star_x[STAR_COUNT],
                        int star_y[STAR_COUNT], int star_size[STAR_COUNT], int star_color[STAR_COUNT],
                        int tip_x[FLAME_COUNT], int tip_y[FLAME_COUNT], int base_x[FLAME_COUNT],
@@ -93,8 +91,7 @@ int laser_blast_attack(int rx, int ry, int lx, int ly, int &flyer_x, int &flyer_
     return 0;
 }
 
-// Button 2: the left fighter becomes a loudspeaker cabinet with two pulsing
-// cones and the right fighter shakes.
+// Button 2: a loudspeaker cabinet replaces the left fighter; the right fighter shakes.
 int dual_subwoofers(int rx, int ry, int lx, int ly, int &flyer_x, int &flyer_y, int star_x[STAR_COUNT],
                     int star_y[STAR_COUNT], int star_size[STAR_COUNT], int star_color[STAR_COUNT],
                     int tip_x[FLAME_COUNT], int tip_y[FLAME_COUNT], int base_x[FLAME_COUNT],
@@ -125,16 +122,14 @@ int dual_subwoofers(int rx, int ry, int lx, int ly, int &flyer_x, int &flyer_y, 
     return 0;
 }
 
-// The periodic update of a ball row: the leading ball moves 17 on, the trail
-// follows 16..25 apart, and a new ball radius is drawn.
+// Moves a ball row on: the leader 17 ahead, the trail 16..25 apart, a new radius.
 static void advance_balls(int balls[6], int &radius) {
     balls[0] -= 17;
     radius = 27 + random_term(6);
     for (int k = 1; k <= 5; k++) balls[k] = balls[k - 1] + 16 + random_term(10);
 }
 
-// Draws what every frame of Morph into Energy shows besides the balls: the left
-// fighter and the energy ring with its filling up to top.
+// Draws the left fighter and the energy ring, filled up to top.
 static void draw_energy_ring(int rx, int ry, int lx, int ly, int top) {
     draw_left_fighter(lx, ly);
     KAPLO_oval(MAGENTA, rx - 21, ry - 28, rx + 21, ry + 28, 4);
@@ -158,8 +153,7 @@ static void draw_crackle(int lx, int ly) {
     KAPLO_line(CYAN, x1, y1, x2, y2, width);
 }
 
-// Button 3: the right fighter turns into a ring of energy, fires three volleys
-// of balls at the left fighter and takes three volleys back from above.
+// Button 3: the right fighter, a ring of energy, fires three volleys and takes three back.
 int morph_into_energy(int rx, int ry, int lx, int ly, int &flyer_x, int &flyer_y, int star_x[STAR_COUNT],
                       int star_y[STAR_COUNT], int star_size[STAR_COUNT], int star_color[STAR_COUNT],
                       int tip_x[FLAME_COUNT], int tip_y[FLAME_COUNT], int base_x[FLAME_COUNT],
@@ -217,8 +211,7 @@ int morph_into_energy(int rx, int ry, int lx, int ly, int &flyer_x, int &flyer_y
     return 0;
 }
 
-// Button 4: a flickering shield of random colour and width around the right
-// fighter, for 41 frames.
+// Button 4: a shield of random colour and width flickers round the right fighter.
 int energy_shield(int rx, int ry, int lx, int ly, int &flyer_x, int &flyer_y, int star_x[STAR_COUNT],
                   int star_y[STAR_COUNT], int star_size[STAR_COUNT], int star_color[STAR_COUNT],
                   int tip_x[FLAME_COUNT], int tip_y[FLAME_COUNT], int base_x[FLAME_COUNT],

@@ -18,14 +18,12 @@ void draw_action_panel(int box_x, int box_y) {
     KAPLO_textf(SEA_GREEN, 24, -197, 12, "Energy Shield");
 }
 
-// Returns 1 when a click at (x, y) lies on the panel, gap between the columns
-// included.
+// Returns 1 when a click at (x, y) lies on the panel, gap between the columns included.
 int hit_action_panel(int x, int y) {
     return (x > -125 && x < 125 && y > -202 && y < -150) ? 1 : 0;
 }
 
-// Returns the button 1..4 under a click on the panel; a click outside both
-// columns shows the error text and gives 0.
+// Returns the button 1..4 under a click on the panel, or 0 after showing the error text.
 int button_index(int x, int y) {
     if (x < -125 || x > 125 || (x > -15 && x < 15)) {
         show_program_error();
@@ -63,8 +61,7 @@ static void full_redraw(int flyer_x, int flyer_y, int star_x[STAR_COUNT], int st
     draw_action_panel(box_x, box_y);
 }
 
-// The program: starts the package, sets up the scene, and redraws it after
-// every event until the game is told to quit.
+// The program: starts the package and the scene, then redraws after every event until quit.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show) {
     int kind;
     int event_x, event_y;

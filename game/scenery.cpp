@@ -31,8 +31,7 @@ void twinkle_stars(int star_size[STAR_COUNT], int star_color[STAR_COUNT]) {
     }
 }
 
-// Moves the flyer 2 or 3 to the right and up to 2 up or down; past the right
-// edge it starts again at the left.
+// Moves the flyer 2 or 3 right and up to 2 up or down; past x 325 it starts again.
 void move_flyer(int &flyer_x, int &flyer_y) {
     flyer_x += 2 + random_term(2);
     flyer_y += random_term(5) - 2;
@@ -101,8 +100,7 @@ void draw_structures(void) {
     KAPLO_rectangle(SEA_GREEN, 80, -100, 140, -80, 0);
 }
 
-// Draws the campfire's two layers of orange and yellow flames; the tips are
-// jittered between the layers, so the fire flickers on every frame.
+// Draws two layers of orange and yellow flames, re-jittering the tips between them.
 void draw_campfire(int tip_x[FLAME_COUNT], int tip_y[FLAME_COUNT], const int base_x[FLAME_COUNT],
                    const int base_y[FLAME_COUNT]) {
     // Each random term is drawn into a local first, in the order the corners
