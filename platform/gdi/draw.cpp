@@ -128,7 +128,8 @@ BOOL WINAPI Polygon(HDC handle, const POINT *points, int count) {
     bool brush = brush_of(dc, &brush_color);
     if (!c.empty()) {
         if (brush && count >= 3) {
-            std::vector<FixPoint> fix((size_t)count);
+            static std::vector<FixPoint> fix;  // reused between calls
+            fix.resize((size_t)count);
             for (int i = 0; i < count; i++)
                 fix[(size_t)i] = {(int64_t)points[i].x * kFixOne, (int64_t)points[i].y * kFixOne};
             raster_polygon_fill(c, fix.data(), count, brush_color);

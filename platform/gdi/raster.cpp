@@ -218,7 +218,7 @@ void fill_ellipse_region(const Canvas &c, int64_t l, int64_t t, int64_t r, int64
         raster_fill_rect(c, l, t, r, b, color);
         return;
     }
-    EllipseRows e;
+    static EllipseRows e;  // reused: its rows keep their storage
     make_rows(e, l, t, r, b);
     int64_t from, to;
     visible_rows(c, t, b, &from, &to);
@@ -272,7 +272,7 @@ void raster_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b,
             fill_ellipse_region(c, l, t, r, b, pen_color);
             return;
         }
-        EllipseRows e;
+        static EllipseRows e;  // reused: its rows keep their storage
         make_rows(e, l, t, r, b);
         int64_t from, to;
         visible_rows(c, t, b, &from, &to);
@@ -303,7 +303,7 @@ void raster_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b,
     int64_t ol = l - lo, ot = t - lo, or_ = r + hi, ob = b + hi;
     int64_t il = ol + pen_width, it = ot + pen_width, ir = or_ - pen_width, ib = ob - pen_width;
     bool inner = ir > il && ib > it;
-    EllipseRows outer_rows, inner_rows;
+    static EllipseRows outer_rows, inner_rows;  // reused storage
     bool outer_boxed = or_ - ol <= 2 || ob - ot <= 2;
     bool inner_boxed = inner && (ir - il <= 2 || ib - it <= 2);
     if (!outer_boxed) make_rows(outer_rows, ol, ot, or_, ob);
@@ -570,7 +570,7 @@ const Disc &disc_for(int64_t width) {
     d.width = width;
     d.start.assign((size_t)width, 0);
     if (width > 2) {
-        EllipseRows e;
+        static EllipseRows e;  // reused: its rows keep their storage
         make_rows(e, 0, 0, width, width);
         for (int64_t j = 0; j < width; j++) {
             int64_t mn, mx;
@@ -660,7 +660,7 @@ void raster_wide_line(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64
 void stroke_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, int64_t width,
                     uint32_t pen_color, bool brush, uint32_t brush_color) {
     bool boxed = r - l <= 2 || b - t <= 2;
-    EllipseRows e;
+    static EllipseRows e;  // reused: its rows keep their storage
     if (!boxed) make_rows(e, l, t, r, b);
     // The outline's runs on row y: left [*la, *lb] and right [*ra, *rb].
     auto runs = [&](int64_t y, int64_t *la, int64_t *lb, int64_t *ra, int64_t *rb) {
