@@ -147,12 +147,23 @@ bool write_png(const std::string &path, const std::vector<uint32_t> &rgb_pixels,
     return std::fclose(file) == 0;
 }
 
+// The folder for pictures, emptied of an earlier run's pictures on first use.
+const char *output_folder() {
+    static bool emptied = false;
+    if (!emptied) {
+        std::error_code ignored;
+        std::filesystem::remove_all(kOutputFolder, ignored);
+        emptied = true;
+    }
+    std::filesystem::create_directories(kOutputFolder);
+    return kOutputFolder;
+}
+
 // Writes <family>_<id>_{expected,actual,diff}.png. In the diff, red pixels are
 // missing here, green ones are extra here, orange ones have the wrong colour,
 // grey ones agree.
 void write_pictures(const Case &c, const Pixels &expected, const Pixels &actual) {
-    std::filesystem::create_directories(kOutputFolder);
-    std::string base = std::string(kOutputFolder) + "/" + probe::family_name(c.family) + "_" +
+    std::string base = std::string(output_folder()) + "/" + probe::family_name(c.family) + "_" +
                        std::to_string(c.id);
     size_t n = expected.size();
     std::vector<uint32_t> e(n), a(n), d(n);
