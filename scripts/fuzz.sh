@@ -20,13 +20,14 @@ cmake --build "$build" --target "${names[@]}"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp"
 status=0
 for name in "${names[@]}"; do
     seeds="$root/fuzz/corpus/${name%_fuzz}"
     found="$build/corpus/${name%_fuzz}"
     mkdir -p "$found"
     echo "== $name for $seconds s"
-    if ! "$build/fuzz/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    if ! "$build/fuzz/$name" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \
             -max_len=4096 -print_final_stats=1 -artifact_prefix="$build/" "$found" "$seeds" \
             > "$build/$name.log" 2>&1; then
         status=1
