@@ -10,10 +10,10 @@ packages=(
     fonts-dejavu-core
     xvfb xauth xdotool
 )
-# Extra groups, asked for by name: windows (cross build and Wine), fuzz (clang).
+# Extra groups, asked for by name: windows (cross build, Wine, screenshots), fuzz (clang).
 for group in "$@"; do
     case "$group" in
-        windows) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;
+        windows) packages+=(g++-mingw-w64-x86-64 wine wine64 imagemagick) ;;
         fuzz) packages+=(clang libclang-rt-dev) ;;
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac

@@ -3,7 +3,8 @@
 # build-windows/ (or the folder given as $1) and runs every test program under
 # Wine on a virtual display, in a fresh Wine prefix made for the run. Ends with
 # the line "N passed, N failed" (test cases; a program that crashes or hangs
-# counts as one failure). Exit status 0 only when nothing failed.
+# counts as one failure), plus one for the smoke test of the real game
+# (scripts/wine-game-smoke.sh). Exit status 0 only when nothing failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -37,6 +38,18 @@ if [ "${1:-}" = "--under-display" ]; then
         echo "$name: $passed passed, $failed failed ($(($(date +%s) - began)) s)"
         echo "$name $passed $failed" >> "$work/results"
     done
+    # The real game in the same prefix and display: click "Energy Shield", then Ctrl+Q.
+    began=$(date +%s)
+    if timeout 240 "$root/scripts/wine-game-smoke.sh" "$build/game/kaplo_game.exe" "$build/wine-game-smoke" \
+        > "$work/smoke.log" 2>&1; then
+        echo "1 0" > "$work/smoke"
+        cat "$work/smoke.log"
+        echo "wine-game-smoke: passed ($(($(date +%s) - began)) s)"
+    else
+        echo "0 1" > "$work/smoke"
+        cat "$work/smoke.log" >&2
+        echo "wine-game-smoke: failed ($(($(date +%s) - began)) s)"
+    fi
     wineserver -k 2> /dev/null || true
     exit 0
 fi
@@ -78,6 +91,13 @@ while read -r _ p f; do
     passed=$((passed + p)) failed=$((failed + f)) programs=$((programs + 1))
 done < "$work/results"
 [ "$programs" -gt 0 ] || { echo "test-windows: no test program was built" >&2; failed=1; }
-echo "test-windows: $programs programs; build $((built - start)) s, run under Wine $(($(date +%s) - built)) s"
+# The game's smoke test counts as one more check.
+if [ -s "$work/smoke" ] && read -r p f < "$work/smoke"; then
+    passed=$((passed + p)) failed=$((failed + f))
+else
+    echo "test-windows: the game's smoke test did not run" >&2
+    failed=$((failed + 1))
+fi
+echo "test-windows: $programs programs and the game's smoke test; build $((built - start)) s, run under Wine $(($(date +%s) - built)) s"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
