@@ -7,9 +7,6 @@
 #include <cstring>
 #include <cwchar>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -22,31 +19,17 @@ int64_t floor_div(i128 n, i128 d) {
     return (int64_t)q;
 }
 
+// Floor division for a positive divisor, in 64 bits.
+inline int64_t floor_div64(int64_t n, int64_t d) { return n / d - ((n % d != 0) && (n < 0)); }
+
 }  // namespace
 
 // ---- blitting ----------------------------------------------------------
 
-// Fills n pixels with one value (wmemset is the C library's vectorised 32-bit fill).
-void fill_pixels(uint32_t *p, int64_t n, uint32_t color) {
+// Fills n >= 64 pixels with one value (wmemset is the C library's vectorised 32-bit fill).
+void fill_pixels_long(uint32_t *p, int64_t n, uint32_t color) {
     static_assert(sizeof(wchar_t) == sizeof(uint32_t), "32-bit wchar_t expected");
-    if (n >= 64) {
-        wmemset(reinterpret_cast<wchar_t *>(p), (wchar_t)color, (size_t)n);
-        return;
-    }
-#if defined(__SSE2__)
-    const __m128i four = _mm_set1_epi32((int)color);
-    for (; n >= 4; n -= 4, p += 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(p), four);
-#endif
-    for (int64_t i = 0; i < n; i++) p[i] = color;
-}
-
-// Fills [xa, xb) of row y, clamped to the canvas.
-void blit_span(const Canvas &c, int64_t y, int64_t xa, int64_t xb, uint32_t color) {
-    if (y < c.y0 || y >= c.y1) return;
-    if (xa < c.x0) xa = c.x0;
-    if (xb > c.x1) xb = c.x1;
-    if (xa >= xb) return;
-    fill_pixels(c.pixels + (y + c.org_y) * c.stride + (xa + c.org_x), xb - xa, color);
+    wmemset(reinterpret_cast<wchar_t *>(p), (wchar_t)color, (size_t)n);
 }
 
 // Fills the rectangle [l, r) x [t, b).
@@ -362,7 +345,7 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
     active.clear();
     int64_t row_min = INT64_MAX, row_max = INT64_MIN;
     for (int64_t i = 0; i < count; i++) {
-        FixPoint p = points[i], q = points[(i + 1) % count];
+        FixPoint p = points[i], q = points[i + 1 < count ? i + 1 : 0];
         if (p.y == q.y) continue;
         int dir = 1;
         if (p.y > q.y) {
@@ -382,10 +365,10 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
             int64_t den = dy * kFixOne;
             int64_t num = p.x * dy + (e.y_first * kFixOne - p.y) * dx;
             e.den = den;
-            e.q = num / den - ((num % den != 0) && (num < 0));
+            e.q = floor_div64(num, den);
             e.r = num - e.q * den;
             int64_t step = dx * kFixOne;
-            e.step_q = step / den - ((step % den != 0) && (step < 0));
+            e.step_q = floor_div64(step, den);
             e.step_r = step - e.step_q * den;
         } else {
             i128 den = (i128)dy * kFixOne;
@@ -403,7 +386,17 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
         row_max = std::max(row_max, e.y_end);
     }
     if (edges.empty()) return;
-    std::sort(edges.begin(), edges.end(), [](const Edge &a, const Edge &b) { return a.y_first < b.y_first; });
+    // By first row: insertion for the usual handful of edges, a full sort beyond.
+    if (edges.size() <= 16) {
+        for (size_t i = 1; i < edges.size(); i++) {
+            Edge e = edges[i];
+            size_t j = i;
+            for (; j > 0 && edges[j - 1].y_first > e.y_first; j--) edges[j] = edges[j - 1];
+            edges[j] = e;
+        }
+    } else {
+        std::sort(edges.begin(), edges.end(), [](const Edge &a, const Edge &b) { return a.y_first < b.y_first; });
+    }
     size_t next = 0;
     for (int64_t y = row_min; y < row_max; y++) {
         while (next < edges.size() && edges[next].y_first == y) active.push_back(&edges[next++]);
@@ -417,19 +410,21 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
         // single span, filled straight from their stepped positions.
         int64_t band_end = next < edges.size() ? edges[next].y_first : row_max;
         for (Edge *e : active) band_end = std::min(band_end, e->y_end);
+        // Edge rows are already clipped to the canvas: only columns are clamped.
+        uint32_t *row = canvas_row(c, y);
         if (active.size() == 2) {
-            Edge &a = *active[0], &b = *active[1];
-            for (; y < band_end; y++) {
+            Edge a = *active[0], b = *active[1];  // stepped in registers, written back below
+            for (; y < band_end; y++, row += c.stride) {
                 int64_t xa = a.q + (a.r > 0 ? 1 : 0), xb = b.q + (b.r > 0 ? 1 : 0);
-                if (xa < xb)
-                    blit_span(c, y, xa, xb, color);
-                else
-                    blit_span(c, y, xb, xa, color);
+                if (xa > xb) std::swap(xa, xb);
+                blit_row(c, row, xa, xb, color);
                 step_edge(a);
                 step_edge(b);
             }
+            *active[0] = a;
+            *active[1] = b;
         } else {
-            for (; y < band_end; y++) {
+            for (; y < band_end; y++, row += c.stride) {
                 xs.clear();
                 for (Edge *e : active) {  // ceil(x), kept sorted by insertion: rows have few crossings
                     int64_t x = e->q + (e->r > 0 ? 1 : 0);
@@ -441,7 +436,7 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
                     }
                     xs[j] = x;
                 }
-                for (size_t i = 0; i + 1 < xs.size(); i += 2) blit_span(c, y, xs[i], xs[i + 1], color);
+                for (size_t i = 0; i + 1 < xs.size(); i += 2) blit_row(c, row, xs[i], xs[i + 1], color);
                 for (Edge *e : active) step_edge(*e);
             }
         }
@@ -520,12 +515,20 @@ void raster_line(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64_t y1
     }
     if (lo >= hi) return;
     // Walk with an integer error term: minor = floor((2 i db + n - 1) / 2n).
-    i128 num0 = (i128)2 * lo * db + n - 1;
     int64_t den = 2 * n;
-    int64_t q = floor_div(num0, den);
-    int64_t r = (int64_t)(num0 - (i128)q * den);
+    int64_t q, r;
+    const int64_t small = int64_t(1) << 30;
+    if (n < small && db < small && db > -small) {  // the usual case fits 64 bits
+        int64_t num0 = 2 * lo * db + n - 1;
+        q = floor_div64(num0, den);
+        r = num0 - q * den;
+    } else {
+        i128 num0 = (i128)2 * lo * db + n - 1;
+        q = floor_div(num0, den);
+        r = (int64_t)(num0 - (i128)q * den);
+    }
     int64_t step = 2 * db;  // |2 db| <= 2 n
-    int64_t step_q = floor_div(step, den);
+    int64_t step_q = floor_div64(step, den);
     int64_t step_r = step - step_q * den;
     // Step a pointer: one pixel along the major axis each time, one along the
     // minor axis whenever the error term carries.

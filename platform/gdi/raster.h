@@ -11,6 +11,10 @@
 #include <cstdint>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 struct Canvas {
     uint32_t *pixels = nullptr;  // pixel of surface (0, 0)
     int64_t stride = 0;          // in pixels
@@ -29,10 +33,37 @@ struct FixPoint {
 constexpr int kFixShift = 8;
 constexpr int64_t kFixOne = int64_t(1) << kFixShift;
 
-// Fills n pixels with one value.
-void fill_pixels(uint32_t *p, int64_t n, uint32_t color);
+// Fills n >= 64 pixels with one value at memset speed.
+void fill_pixels_long(uint32_t *p, int64_t n, uint32_t color);
+
+// Fills n pixels with one value; short runs stay inline, long ones go to memset.
+inline void fill_pixels(uint32_t *p, int64_t n, uint32_t color) {
+    if (n >= 64) {
+        fill_pixels_long(p, n, color);
+        return;
+    }
+#if defined(__SSE2__)
+    const __m128i four = _mm_set1_epi32((int)color);
+    for (; n >= 4; n -= 4, p += 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(p), four);
+#endif
+    for (int64_t i = 0; i < n; i++) p[i] = color;
+}
+
+// Fills [xa, xb) of a row whose first pixel is row[0], clamped to the canvas's columns.
+inline void blit_row(const Canvas &c, uint32_t *row, int64_t xa, int64_t xb, uint32_t color) {
+    if (xa < c.x0) xa = c.x0;
+    if (xb > c.x1) xb = c.x1;
+    if (xa < xb) fill_pixels(row + xa, xb - xa, color);
+}
+
+// Pixel (0, y) of the canvas in DC coordinates, as a row base for blit_row.
+inline uint32_t *canvas_row(const Canvas &c, int64_t y) { return c.pixels + (y + c.org_y) * c.stride + c.org_x; }
+
 // Fills [xa, xb) of row y, clamped to the canvas.
-void blit_span(const Canvas &c, int64_t y, int64_t xa, int64_t xb, uint32_t color);
+inline void blit_span(const Canvas &c, int64_t y, int64_t xa, int64_t xb, uint32_t color) {
+    if (y < c.y0 || y >= c.y1) return;
+    blit_row(c, canvas_row(c, y), xa, xb, color);
+}
 // Fills the rectangle [l, r) x [t, b).
 void raster_fill_rect(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, uint32_t color);
 
