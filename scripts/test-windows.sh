@@ -60,8 +60,8 @@ scripts/install-deps.sh windows
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" > /dev/null
 # Build all that builds; a test program that does not build counts as a failure
-# (old copies are removed first so that none of them runs in its place).
-rm -f "$build"/tests/*.exe
+# (old copies, and the game's, are removed first so that none of them runs in its place).
+rm -f "$build"/tests/*.exe "$build/game/kaplo_game.exe"
 build_failures=0
 if ! cmake --build "$build" -- -k 0 > "$build/build.log" 2>&1; then
     grep -E 'error|FAILED' "$build/build.log" | head -n 40 >&2
