@@ -33,12 +33,12 @@ struct FixPoint {
 constexpr int kFixShift = 8;
 constexpr int64_t kFixOne = int64_t(1) << kFixShift;
 
-// Fills n >= 64 pixels with one value at memset speed.
+// Fills n >= 16 pixels with one value at memset speed.
 void fill_pixels_long(uint32_t *p, int64_t n, uint32_t color);
 
 // Fills n pixels with one value; short runs stay inline, long ones go to memset.
 inline void fill_pixels(uint32_t *p, int64_t n, uint32_t color) {
-    if (n >= 64) {
+    if (n >= 16) {
         fill_pixels_long(p, n, color);
         return;
     }
