@@ -635,6 +635,36 @@ void raster_cap(const Canvas &c, int64_t x, int64_t y, int64_t width, uint32_t c
     }
 }
 
+namespace {
+
+// The pen's width split across the normal of a line of extents (adx, ady):
+// each component's narrow half round(w/2) and wide half round((w+1)/2). The
+// last answer is kept, since a wide ellipse asks the same one step after step.
+void body_offsets(int64_t adx, int64_t ady, int64_t width, int64_t *narrow_x, int64_t *narrow_y, int64_t *wide_x,
+                  int64_t *wide_y) {
+    static int64_t last_adx = -1, last_ady = -1, last_width = -1, last[4];
+    if (adx != last_adx || ady != last_ady || width != last_width) {
+        long double dx = (long double)adx, dy = (long double)ady;
+        long double len = std::sqrt(dx * dx + dy * dy);
+        long double width_x = (long double)width * dy / len;
+        long double width_y = (long double)width * dx / len;
+        auto round_half = [](long double v) { return (int64_t)std::floor(v + 0.5L); };
+        last[0] = round_half(width_x / 2);
+        last[1] = round_half(width_y / 2);
+        last[2] = round_half((width_x + 1) / 2);
+        last[3] = round_half((width_y + 1) / 2);
+        last_adx = adx;
+        last_ady = ady;
+        last_width = width;
+    }
+    *narrow_x = last[0];
+    *narrow_y = last[1];
+    *wide_x = last[2];
+    *wide_y = last[3];
+}
+
+}  // namespace
+
 // The body of a wide line: the band of the pen's width along it (rows
 // y - w/2 .. y - w/2 + w - 1 for a horizontal one), without caps.
 void wide_body(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t width, uint32_t color) {
@@ -648,13 +678,10 @@ void wide_body(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64_t y1, 
         // split across the line's normal into a narrow half (round(w/2) of
         // each component) and a wide half (round((w+1)/2)), the wide half on
         // the top-right side, mirrored with the line's direction.
-        long double dx = (long double)(x1 - x0), dy = (long double)(y1 - y0);
-        long double len = std::sqrt(dx * dx + dy * dy);
-        long double width_x = (long double)width * std::fabs(dy) / len;
-        long double width_y = (long double)width * std::fabs(dx) / len;
-        auto round_half = [](long double v) { return (int64_t)std::floor(v + 0.5L); };
-        int64_t narrow_x = round_half(width_x / 2), narrow_y = round_half(width_y / 2);
-        int64_t wide_x = round_half((width_x + 1) / 2), wide_y = round_half((width_y + 1) / 2);
+        int64_t narrow_x, narrow_y, wide_x, wide_y;
+        body_offsets(x1 - x0 < 0 ? x0 - x1 : x1 - x0, y1 - y0 < 0 ? y0 - y1 : y1 - y0, width, &narrow_x, &narrow_y,
+                     &wide_x, &wide_y);
+        int64_t dx = x1 - x0, dy = y1 - y0;
         if (dx < 0) {
             narrow_y = -narrow_y;
             wide_y = -wide_y;
