@@ -43,8 +43,13 @@ inline void fill_pixels(uint32_t *p, int64_t n, uint32_t color) {
         return;
     }
 #if defined(__SSE2__)
-    const __m128i four = _mm_set1_epi32((int)color);
-    for (; n >= 4; n -= 4, p += 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(p), four);
+    if (n >= 4) {  // four pixels a store, the last store overlapping the one before
+        const __m128i four = _mm_set1_epi32((int)color);
+        uint32_t *last = p + n - 4;
+        for (; p < last; p += 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(p), four);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(last), four);
+        return;
+    }
 #endif
     for (int64_t i = 0; i < n; i++) p[i] = color;
 }
