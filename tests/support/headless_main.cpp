@@ -3,8 +3,26 @@
 
 #include "platform_tools.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define KAPLO_LEAK_CHECK_BEFORE_EXIT 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KAPLO_LEAK_CHECK_BEFORE_EXIT 1
+#endif
+#endif
+#ifdef KAPLO_LEAK_CHECK_BEFORE_EXIT
+#include <sanitizer/lsan_interface.h>
+#endif
+
+// Runs the tests; in a sanitizer build, looks for leaks while the layer's
+// tables still hold what a program leaves to process exit (windows, the back
+// buffer), so that only memory nothing points to any more is reported.
 int main(int argc, char **argv) {
     testing::InitGoogleTest(&argc, argv);
     platform_use_headless();
-    return RUN_ALL_TESTS();
+    int result = RUN_ALL_TESTS();
+#ifdef KAPLO_LEAK_CHECK_BEFORE_EXIT
+    __lsan_do_leak_check();
+#endif
+    return result;
 }
