@@ -29,4 +29,6 @@ echo "install-deps: installing ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# With the recommended packages: Wine's fonts and X libraries among them, so
+# that Wine on a fresh machine behaves as it does where the tests were made.
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
