@@ -30,22 +30,7 @@ COLORREF hue(int i) {
 // Draws one shape with a pen of a width and colour and an optional brush.
 void shape(HDC dc, Shape s, int width, COLORREF pen_color, bool fill, COLORREF fill_color,
            const std::vector<POINT> &p) {
-    HPEN pen = CreatePen(PS_SOLID, width, pen_color);
-    HGDIOBJ brush = fill ? (HGDIOBJ)CreateSolidBrush(fill_color) : GetStockObject(NULL_BRUSH);
-    HGDIOBJ old_pen = SelectObject(dc, pen), old_brush = SelectObject(dc, brush);
-    switch (s) {
-    case Shape::Rectangle: Rectangle(dc, p[0].x, p[0].y, p[1].x, p[1].y); break;
-    case Shape::Ellipse: Ellipse(dc, p[0].x, p[0].y, p[1].x, p[1].y); break;
-    case Shape::Line:
-        MoveToEx(dc, p[0].x, p[0].y, nullptr);
-        LineTo(dc, p[1].x, p[1].y);
-        break;
-    case Shape::Polygon: Polygon(dc, p.data(), (int)p.size()); break;
-    }
-    SelectObject(dc, old_pen);
-    SelectObject(dc, old_brush);
-    DeleteObject(pen);
-    DeleteObject(brush);
+    draw(dc, s, width, pen_color, fill, fill_color, p);
 }
 
 // The sampler picture, 320 x 200.

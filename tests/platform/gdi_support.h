@@ -81,10 +81,12 @@ struct MemoryDc {
 enum class Shape { Rectangle, Ellipse, Line, Polygon };
 
 // Draws one shape with a pen (width, or -1 for the null pen) and a brush
-// (or none), selecting and deleting them as the package does.
-inline void draw(HDC dc, Shape shape, int pen_width, bool brush, const std::vector<POINT> &p) {
-    HPEN pen = pen_width < 0 ? CreatePen(PS_NULL, 0, 0) : CreatePen(PS_SOLID, pen_width, kPen);
-    HBRUSH solid = brush ? CreateSolidBrush(kBrush) : nullptr;
+// (or none) of the given colours, selecting and deleting them as the package
+// does.
+inline void draw(HDC dc, Shape shape, int pen_width, COLORREF pen_color, bool brush,
+                 COLORREF brush_color, const std::vector<POINT> &p) {
+    HPEN pen = pen_width < 0 ? CreatePen(PS_NULL, 0, 0) : CreatePen(PS_SOLID, pen_width, pen_color);
+    HBRUSH solid = brush ? CreateSolidBrush(brush_color) : nullptr;
     HGDIOBJ old_pen = SelectObject(dc, pen);
     HGDIOBJ old_brush = SelectObject(dc, brush ? (HGDIOBJ)solid : GetStockObject(NULL_BRUSH));
     switch (shape) {
@@ -100,6 +102,11 @@ inline void draw(HDC dc, Shape shape, int pen_width, bool brush, const std::vect
     SelectObject(dc, old_brush);
     DeleteObject(pen);
     if (solid) DeleteObject(solid);
+}
+
+// The same in the test pen and brush colours.
+inline void draw(HDC dc, Shape shape, int pen_width, bool brush, const std::vector<POINT> &p) {
+    draw(dc, shape, pen_width, kPen, brush, kBrush, p);
 }
 
 // Writes 0x00BBGGRR pixels as an RGB PNG; false on failure.
