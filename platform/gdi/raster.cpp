@@ -1,5 +1,6 @@
 // Scan converters (rectangles, ellipses, polygons, lines, wide pens) and the
-// span blitter they all feed.
+// span blitter they all feed. Scratch storage kept between calls is per
+// thread, so that two threads may rasterise different rows at once.
 #include "gdi/raster.h"
 
 #include <algorithm>
@@ -233,7 +234,7 @@ void fill_ellipse_region(const Canvas &c, int64_t l, int64_t t, int64_t r, int64
         raster_fill_rect(c, l, t, r, b, color);
         return;
     }
-    static EllipseRows e;  // reused: its rows keep their storage
+    thread_local EllipseRows e;  // reused: its rows keep their storage
     make_rows(e, l, t, r, b);
     int64_t from, to;
     visible_rows(c, t, b, &from, &to);
@@ -287,7 +288,7 @@ void raster_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b,
             fill_ellipse_region(c, l, t, r, b, pen_color);
             return;
         }
-        static EllipseRows e;  // reused: its rows keep their storage
+        thread_local EllipseRows e;  // reused: its rows keep their storage
         make_rows(e, l, t, r, b);
         int64_t from, to;
         visible_rows(c, t, b, &from, &to);
@@ -318,7 +319,7 @@ void raster_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b,
     int64_t ol = l - lo, ot = t - lo, or_ = r + hi, ob = b + hi;
     int64_t il = ol + pen_width, it = ot + pen_width, ir = or_ - pen_width, ib = ob - pen_width;
     bool inner = ir > il && ib > it;
-    static EllipseRows outer_rows, inner_rows;  // reused storage
+    thread_local EllipseRows outer_rows, inner_rows;  // reused storage
     bool outer_boxed = or_ - ol <= 2 || ob - ot <= 2;
     bool inner_boxed = inner && (ir - il <= 2 || ib - it <= 2);
     if (!outer_boxed) make_rows(outer_rows, ol, ot, or_, ob);
@@ -370,9 +371,9 @@ int64_t ceil_row(int64_t v) { return -floor_div(-(i128)v, kFixOne); }
 // Fills a polygon by the alternate rule with an active edge list.
 void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count, uint32_t color) {
     if (count < 3 || c.empty()) return;
-    static std::vector<Edge> edges;  // kept between calls: no allocation per polygon
-    static std::vector<Edge *> active;
-    static std::vector<int64_t> xs;
+    thread_local std::vector<Edge> edges;  // kept between calls: no allocation per polygon
+    thread_local std::vector<Edge *> active;
+    thread_local std::vector<int64_t> xs;
     edges.clear();
     active.clear();
     int64_t row_min = INT64_MAX, row_max = INT64_MIN;
@@ -599,13 +600,13 @@ struct Disc {
 };
 
 const Disc &disc_for(int64_t width) {
-    static Disc cache[64];
+    thread_local Disc cache[64];
     Disc &d = cache[width & 63];
     if (d.width == width) return d;
     d.width = width;
     d.start.assign((size_t)width, 0);
     if (width > 2) {
-        static EllipseRows e;  // reused: its rows keep their storage
+        thread_local EllipseRows e;  // reused: its rows keep their storage
         make_rows(e, 0, 0, width, width);
         for (int64_t j = 0; j < width; j++) {
             int64_t mn, mx;
@@ -642,7 +643,7 @@ namespace {
 // last answer is kept, since a wide ellipse asks the same one step after step.
 void body_offsets(int64_t adx, int64_t ady, int64_t width, int64_t *narrow_x, int64_t *narrow_y, int64_t *wide_x,
                   int64_t *wide_y) {
-    static int64_t last_adx = -1, last_ady = -1, last_width = -1, last[4];
+    thread_local int64_t last_adx = -1, last_ady = -1, last_width = -1, last[4];
     if (adx != last_adx || ady != last_ady || width != last_width) {
         long double dx = (long double)adx, dy = (long double)ady;
         long double len = std::sqrt(dx * dx + dy * dy);
@@ -722,7 +723,7 @@ void raster_wide_line(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64
 void stroke_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, int64_t width,
                     uint32_t pen_color, bool brush, uint32_t brush_color) {
     bool boxed = r - l <= 2 || b - t <= 2;
-    static EllipseRows e;  // reused: its rows keep their storage
+    thread_local EllipseRows e;  // reused: its rows keep their storage
     if (!boxed) make_rows(e, l, t, r, b);
     // The outline's runs on row y: left [*la, *lb] and right [*ra, *rb].
     auto runs = [&](int64_t y, int64_t *la, int64_t *lb, int64_t *ra, int64_t *rb) {
