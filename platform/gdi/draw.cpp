@@ -126,22 +126,9 @@ BOOL WINAPI Polygon(HDC handle, const POINT *points, int count) {
     uint32_t pen_color = 0, brush_color = 0;
     int64_t width = pen_of(dc, &pen_color);
     bool brush = brush_of(dc, &brush_color);
-    if (!c.empty()) {
-        if (brush && count >= 3) {
-            static std::vector<FixPoint> fix;  // reused between calls
-            fix.resize((size_t)count);
-            for (int i = 0; i < count; i++)
-                fix[(size_t)i] = {(int64_t)points[i].x * kFixOne, (int64_t)points[i].y * kFixOne};
-            raster_polygon_fill(c, fix.data(), count, brush_color);
-        }
-        for (int i = 0; width > 0 && i < count; i++) {
-            const POINT &p = points[i], &q = points[(i + 1) % count];
-            if (width == 1)
-                raster_line(c, p.x, p.y, q.x, q.y, pen_color);
-            else
-                raster_wide_line(c, p.x, p.y, q.x, q.y, width, pen_color);
-        }
-    }
+    static_assert(sizeof(PixelPoint) == sizeof(POINT), "POINT is two 32-bit coordinates");
+    if (!c.empty())
+        raster_polygon(c, reinterpret_cast<const PixelPoint *>(points), count, width, pen_color, brush, brush_color);
     drawn(dc);
     return TRUE;
 }

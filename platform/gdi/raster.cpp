@@ -481,6 +481,26 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
     }
 }
 
+// Filled polygon on whole-pixel corners, then its outline.
+void raster_polygon(const Canvas &c, const PixelPoint *points, int64_t count, int64_t pen_width,
+                    uint32_t pen_color, bool brush, uint32_t brush_color) {
+    if (c.empty()) return;
+    if (brush && count >= 3) {
+        thread_local std::vector<FixPoint> fix;  // reused between calls
+        fix.resize((size_t)count);
+        for (int64_t i = 0; i < count; i++)
+            fix[(size_t)i] = {(int64_t)points[i].x * kFixOne, (int64_t)points[i].y * kFixOne};
+        raster_polygon_fill(c, fix.data(), count, brush_color);
+    }
+    for (int64_t i = 0; pen_width > 0 && i < count; i++) {
+        const PixelPoint &p = points[i], &q = points[(i + 1) % count];
+        if (pen_width == 1)
+            raster_line(c, p.x, p.y, q.x, q.y, pen_color);
+        else
+            raster_wide_line(c, p.x, p.y, q.x, q.y, pen_width, pen_color);
+    }
+}
+
 // ---- lines -------------------------------------------------------------
 
 namespace {

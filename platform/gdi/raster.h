@@ -31,6 +31,12 @@ struct FixPoint {
     int64_t y;
 };
 constexpr int kFixShift = 8;
+
+// A corner on whole pixels, laid out as Win32's POINT.
+struct PixelPoint {
+    int32_t x;
+    int32_t y;
+};
 constexpr int64_t kFixOne = int64_t(1) << kFixShift;
 
 // Fills n >= 16 pixels with one value at memset speed.
@@ -89,6 +95,11 @@ void raster_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b,
 // Fills a polygon (fixed-point corners) by the alternate rule: on row y the
 // spans run from ceil(x_left) to ceil(x_right), edges covering top <= y < bottom.
 void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count, uint32_t color);
+
+// Polygon(): the brush fills by the alternate rule, then the pen (0: none)
+// outlines it edge by edge.
+void raster_polygon(const Canvas &c, const PixelPoint *points, int64_t count, int64_t pen_width,
+                    uint32_t pen_color, bool brush, uint32_t brush_color);
 
 // One-pixel line from (x0, y0) towards (x1, y1), end pixel left out; a tie
 // goes to the smaller minor coordinate.
