@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 
+#include "gdi/batch.h"
 #include "gdi/objects.h"
 #include "gdi/surface.h"
 #include "gdi/text.h"
@@ -53,6 +54,7 @@ BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int length) {
         ox = dc->org_x;
         oy = dc->org_y;
     }
+    if (dc->kind == DcKind::Memory) batch_flush(surface);  // glyphs blend with what lies below
     if (surface && clip.left < clip.right && clip.top < clip.bottom) {
         text_draw(face_of(dc), surface, clip, to_surface(x, ox), to_surface(y, oy), text, length,
                   pixel_from_colorref(dc->text_color), dc->bk_mode == OPAQUE, pixel_from_colorref(dc->bk_color));

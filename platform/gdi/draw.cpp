@@ -1,12 +1,14 @@
 // The drawing calls: each finds its DC's canvas (the clip, once), takes the
-// pen and brush, and hands the shape to the rasteriser. Drawing on a window DC
-// tells USER once per call.
+// pen and brush, and hands the shape to the batch of a memory bitmap or
+// straight to the rasteriser. Anything that reads or moves pixels first draws
+// what is pending. Drawing on a window DC tells USER once per call.
 #include <windows.h>
 
 #include <algorithm>
 #include <climits>
 #include <vector>
 
+#include "gdi/batch.h"
 #include "gdi/objects.h"
 #include "gdi/raster.h"
 #include "gdi/surface.h"
@@ -36,11 +38,15 @@ bool surface_of(const GdiDc *dc, Surface **surface, RECT *clip) {
 }
 
 // The visible part of a DC as a canvas; empty when nothing can be drawn.
-Canvas canvas_of(const GdiDc *dc) {
+// *batched is the bitmap whose batch the DC's shapes join (nullptr for
+// windows, whose shapes are drawn at once).
+Canvas canvas_of(const GdiDc *dc, Surface **batched = nullptr) {
     Canvas c;
     Surface *s;
     RECT clip;
+    if (batched) *batched = nullptr;
     if (!surface_of(dc, &s, &clip)) return c;
+    if (batched && dc->kind == DcKind::Memory) *batched = s;
     int64_t ox = dc->kind == DcKind::Window ? dc->org_x : 0;
     int64_t oy = dc->kind == DcKind::Window ? dc->org_y : 0;
     c.pixels = s->pixels;
@@ -75,10 +81,38 @@ void drawn(const GdiDc *dc) {
     if (dc->kind == DcKind::Window && dc->owner) user_window_drawn(dc->owner);
 }
 
+// The DC's canvas once the shapes pending on its bitmap are drawn.
+Canvas canvas_after_pending(const GdiDc *dc) {
+    Surface *bitmap;
+    Canvas c = canvas_of(dc, &bitmap);
+    batch_flush(bitmap);
+    return c;
+}
+
+// A shape of the DC: its canvas, pen and brush; *target is the bitmap whose
+// batch it joins, or nullptr for a window.
+Shape shape_of(const GdiDc *dc, ShapeKind kind, Surface **target) {
+    Shape s;
+    s.kind = kind;
+    s.canvas = canvas_of(dc, target);
+    s.pen_width = pen_of(dc, &s.pen_color);
+    s.brush = brush_of(dc, &s.brush_color);
+    return s;
+}
+
 // Normalises a box so that left <= right and top <= bottom.
 void normalise(int64_t *l, int64_t *t, int64_t *r, int64_t *b) {
     if (*l > *r) std::swap(*l, *r);
     if (*t > *b) std::swap(*t, *b);
+}
+
+// Sets a shape's box from a call's corners, normalised.
+void box(Shape *s, int left, int top, int right, int bottom) {
+    s->l = left;
+    s->t = top;
+    s->r = right;
+    s->b = bottom;
+    normalise(&s->l, &s->t, &s->r, &s->b);
 }
 
 }  // namespace
@@ -87,18 +121,10 @@ void normalise(int64_t *l, int64_t *t, int64_t *r, int64_t *b) {
 BOOL WINAPI Rectangle(HDC handle, int left, int top, int right, int bottom) {
     GdiDc *dc = gdi_dc(handle);
     if (!dc) return FALSE;
-    Canvas c = canvas_of(dc);
-    int64_t l = left, t = top, r = right, b = bottom;
-    normalise(&l, &t, &r, &b);
-    uint32_t pen_color = 0, brush_color = 0;
-    int64_t width = pen_of(dc, &pen_color);
-    bool brush = brush_of(dc, &brush_color);
-    if (!c.empty()) {
-        if (width > 1)
-            raster_rectangle_wide(c, l, t, r, b, width, pen_color, brush, brush_color);
-        else
-            raster_rectangle(c, l, t, r, b, width == 1, pen_color, brush, brush_color);
-    }
+    Surface *target;
+    Shape s = shape_of(dc, ShapeKind::Rectangle, &target);
+    box(&s, left, top, right, bottom);
+    batch_draw(target, s, nullptr);
     drawn(dc);
     return TRUE;
 }
@@ -107,13 +133,10 @@ BOOL WINAPI Rectangle(HDC handle, int left, int top, int right, int bottom) {
 BOOL WINAPI Ellipse(HDC handle, int left, int top, int right, int bottom) {
     GdiDc *dc = gdi_dc(handle);
     if (!dc) return FALSE;
-    Canvas c = canvas_of(dc);
-    int64_t l = left, t = top, r = right, b = bottom;
-    normalise(&l, &t, &r, &b);
-    uint32_t pen_color = 0, brush_color = 0;
-    int64_t width = pen_of(dc, &pen_color);
-    bool brush = brush_of(dc, &brush_color);
-    if (!c.empty()) raster_ellipse(c, l, t, r, b, width, pen_color, brush, brush_color);
+    Surface *target;
+    Shape s = shape_of(dc, ShapeKind::Ellipse, &target);
+    box(&s, left, top, right, bottom);
+    batch_draw(target, s, nullptr);
     drawn(dc);
     return TRUE;
 }
@@ -122,13 +145,11 @@ BOOL WINAPI Ellipse(HDC handle, int left, int top, int right, int bottom) {
 BOOL WINAPI Polygon(HDC handle, const POINT *points, int count) {
     GdiDc *dc = gdi_dc(handle);
     if (!dc || !points || count < 2) return FALSE;
-    Canvas c = canvas_of(dc);
-    uint32_t pen_color = 0, brush_color = 0;
-    int64_t width = pen_of(dc, &pen_color);
-    bool brush = brush_of(dc, &brush_color);
+    Surface *target;
+    Shape s = shape_of(dc, ShapeKind::Polygon, &target);
+    s.point_count = count;
     static_assert(sizeof(PixelPoint) == sizeof(POINT), "POINT is two 32-bit coordinates");
-    if (!c.empty())
-        raster_polygon(c, reinterpret_cast<const PixelPoint *>(points), count, width, pen_color, brush, brush_color);
+    batch_draw(target, s, reinterpret_cast<const PixelPoint *>(points));
     drawn(dc);
     return TRUE;
 }
@@ -137,15 +158,14 @@ BOOL WINAPI Polygon(HDC handle, const POINT *points, int count) {
 BOOL WINAPI LineTo(HDC handle, int x, int y) {
     GdiDc *dc = gdi_dc(handle);
     if (!dc) return FALSE;
-    Canvas c = canvas_of(dc);
-    uint32_t pen_color = 0;
-    int64_t width = pen_of(dc, &pen_color);
-    if (!c.empty()) {
-        if (width == 1)
-            raster_line(c, dc->pos_x, dc->pos_y, x, y, pen_color);
-        else if (width > 1)
-            raster_wide_line(c, dc->pos_x, dc->pos_y, x, y, width, pen_color);
-    }
+    Surface *target;
+    Shape s = shape_of(dc, ShapeKind::Line, &target);
+    s.brush = false;
+    s.l = dc->pos_x;
+    s.t = dc->pos_y;
+    s.r = x;
+    s.b = y;
+    if (s.pen_width > 0) batch_draw(target, s, nullptr);
     dc->pos_x = x;
     dc->pos_y = y;
     drawn(dc);
@@ -156,7 +176,7 @@ BOOL WINAPI LineTo(HDC handle, int x, int y) {
 COLORREF WINAPI SetPixel(HDC handle, int x, int y, COLORREF color) {
     GdiDc *dc = gdi_dc(handle);
     if (!dc) return CLR_INVALID;
-    Canvas c = canvas_of(dc);
+    Canvas c = canvas_after_pending(dc);
     if (x < c.x0 || x >= c.x1 || y < c.y0 || y >= c.y1) return CLR_INVALID;
     c.pixels[(y + c.org_y) * c.stride + x + c.org_x] = pixel_from_colorref(color & 0xFFFFFF);
     drawn(dc);
@@ -167,7 +187,7 @@ COLORREF WINAPI SetPixel(HDC handle, int x, int y, COLORREF color) {
 COLORREF WINAPI GetPixel(HDC handle, int x, int y) {
     GdiDc *dc = gdi_dc(handle);
     if (!dc) return CLR_INVALID;
-    Canvas c = canvas_of(dc);
+    Canvas c = canvas_after_pending(dc);
     if (x < c.x0 || x >= c.x1 || y < c.y0 || y >= c.y1) return CLR_INVALID;
     return colorref_from_pixel(c.pixels[(y + c.org_y) * c.stride + x + c.org_x]);
 }
@@ -177,7 +197,19 @@ int WINAPI FillRect(HDC handle, const RECT *rect, HBRUSH brush_handle) {
     GdiDc *dc = gdi_dc(handle);
     GdiObject *brush = gdi_lookup(brush_handle, GdiKind::Brush);
     if (!dc || !rect || !brush) return 0;
-    if (!brush->null_style) raster_fill_rect(canvas_of(dc), rect->left, rect->top, rect->right, rect->bottom, brush->pixel);
+    if (!brush->null_style) {
+        Shape s;
+        s.kind = ShapeKind::FillRect;
+        Surface *target;
+        s.canvas = canvas_of(dc, &target);
+        s.brush = true;
+        s.brush_color = brush->pixel;
+        s.l = rect->left;
+        s.t = rect->top;
+        s.r = rect->right;
+        s.b = rect->bottom;
+        batch_draw(target, s, nullptr);
+    }
     drawn(dc);
     return 1;
 }
@@ -188,7 +220,9 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int s
     GdiDc *d = gdi_dc(dest);
     GdiDc *s = gdi_dc(src);
     if (!d || !s || rop != SRCCOPY) return FALSE;
-    Canvas dc = canvas_of(d), sc = canvas_of(s);
+    Surface *dest_bitmap, *source_bitmap;
+    Canvas dc = canvas_of(d, &dest_bitmap), sc = canvas_of(s, &source_bitmap);
+    batch_flush(dest_bitmap);  // the copy lands on top of what is pending there
     if (width <= 0 || height <= 0 || dc.empty() || sc.empty()) {
         drawn(d);
         return TRUE;
@@ -205,8 +239,16 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int s
     int64_t dx1 = std::min(sx1 + shift_x, dc.x1), dy1 = std::min(sy1 + shift_y, dc.y1);
     if (dx0 < dx1 && dy0 < dy1) {
         uint32_t *to = dc.pixels + (dy0 + dc.org_y) * dc.stride + dx0 + dc.org_x;
-        const uint32_t *from = sc.pixels + (dy0 - shift_y + sc.org_y) * sc.stride + (dx0 - shift_x) + sc.org_x;
-        copy_block(to, dc.stride, from, sc.stride, dx1 - dx0, dy1 - dy0);
+        int64_t from_row = dy0 - shift_y + sc.org_y;
+        const uint32_t *from = sc.pixels + from_row * sc.stride + (dx0 - shift_x) + sc.org_x;
+        // Pending shapes of the source are drawn band by band, each band
+        // copied while it is still in cache; the same bitmap on both sides
+        // takes the plain overlap-safe copy.
+        if (dc.pixels == sc.pixels ||
+            !batch_flush_and_copy(source_bitmap, to, dc.stride, from, sc.stride, from_row, dx1 - dx0, dy1 - dy0)) {
+            batch_flush(source_bitmap);
+            copy_block(to, dc.stride, from, sc.stride, dx1 - dx0, dy1 - dy0);
+        }
     }
     drawn(d);
     return TRUE;
@@ -219,7 +261,7 @@ BOOL WINAPI ScrollDC(HDC handle, int dx, int dy, const RECT *scroll, const RECT 
     (void)update_region;
     GdiDc *dc = gdi_dc(handle);
     if (!dc) return FALSE;
-    Canvas c = canvas_of(dc);
+    Canvas c = canvas_after_pending(dc);
     if (update) *update = {0, 0, 0, 0};
     if (c.empty()) return TRUE;
     int64_t cl = c.x0, ct = c.y0, cr = c.x1, cb = c.y1;  // clip, limited to the visible area

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "gdi/batch.h"
 #include "kernel/global_memory.h"
 #include "platform_tools.h"
 
@@ -80,6 +81,7 @@ void free_object(GdiObject *o) {
     Table &t = table();
     if (!o->stock) t.live[(int)o->kind]--;
     o->kind = GdiKind::Free;
+    if (o->bitmap) batch_forget(&o->bitmap->surface);  // its pending shapes die with it
     o->bitmap.reset();
     o->dc.reset();  // a font request is kept for the slot's next font
     o->generation++;

@@ -1,0 +1,169 @@
+// Shapes on memory bitmaps are batched and drawn in bands by two threads.
+// These tests draw the same seeded scenes once with every shape drawn at once
+// and once batched in narrow bands, and demand the same pixels; they also
+// check that everything that reads or moves pixels sees the pending shapes
+// first, and that a bitmap freed with shapes pending is never written.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+
+#include "gdi_support.h"
+#include "platform_tools.h"
+
+using namespace gditest;
+
+namespace {
+
+constexpr int kWidth = 160, kHeight = 120;
+
+// Puts the layer back to its default threads and a usual band height.
+struct RenderThreads : ::testing::Test {
+    void TearDown() override { platform_set_render_threads(2, 64); }
+};
+
+// One random drawing call in a random colour, partly off the bitmap at times.
+void random_call(HDC dc, std::mt19937 &rng) {
+    auto coord = [&](int size) { return (int)(rng() % (size + 80)) - 40; };
+    COLORREF pen_color = RGB(rng() % 256, rng() % 256, rng() % 256);
+    COLORREF brush_color = rng() % 3 == 0 ? pen_color : RGB(rng() % 256, rng() % 256, rng() % 256);
+    int pen_width = (int)(rng() % 14) - 1;  // -1: the null pen
+    bool brush = rng() % 4 != 0;
+    std::vector<POINT> p;
+    int kind = (int)(rng() % 6);
+    int corners = kind == 3 ? 3 + (int)(rng() % 4) : 2;
+    for (int i = 0; i < corners; i++) p.push_back({coord(kWidth), coord(kHeight)});
+    switch (kind) {
+    case 0: draw(dc, Shape::Rectangle, pen_width, pen_color, brush, brush_color, p); break;
+    case 1: draw(dc, Shape::Ellipse, pen_width, pen_color, brush, brush_color, p); break;
+    case 2: draw(dc, Shape::Line, pen_width, pen_color, brush, brush_color, p); break;
+    case 3: draw(dc, Shape::Polygon, pen_width, pen_color, brush, brush_color, p); break;
+    case 4: {
+        RECT r = {p[0].x, p[0].y, p[1].x, p[1].y};
+        HBRUSH b = CreateSolidBrush(brush_color);
+        FillRect(dc, &r, b);
+        DeleteObject(b);
+        break;
+    }
+    default: {  // text blends with what lies below it, so it needs the shapes first
+        SetTextColor(dc, pen_color);
+        SetBkMode(dc, rng() % 2 ? OPAQUE : TRANSPARENT);
+        TextOutA(dc, p[0].x, p[0].y, "Kg|", 3);
+        break;
+    }
+    }
+}
+
+// A seeded scene of many calls on a fresh bitmap, read back pixel by pixel.
+std::vector<COLORREF> scene(unsigned seed) {
+    MemoryDc m(kWidth, kHeight);
+    std::mt19937 rng(seed);
+    for (int i = 0; i < 120; i++) random_call(m.dc, rng);
+    return m.pixels();
+}
+
+TEST_F(RenderThreads, BandsOnTwoThreadsGiveThePixelsOfShapesDrawnOneByOne) {
+    for (unsigned seed = 1; seed <= 12; seed++) {
+        platform_set_render_threads(1, 0);
+        std::vector<COLORREF> expected = scene(seed);
+        for (int band : {1, 7, 64}) {
+            platform_set_render_threads(2, band);
+            std::vector<COLORREF> actual = scene(seed);
+            size_t wrong = 0, first = 0;
+            for (size_t i = 0; i < expected.size(); i++)
+                if (expected[i] != actual[i] && wrong++ == 0) first = i;
+            EXPECT_EQ(wrong, 0u) << "seed " << seed << ", bands of " << band << " rows: first wrong pixel ("
+                                 << first % kWidth << ", " << first / kWidth << ")";
+        }
+    }
+}
+
+// Fills the whole bitmap through the batch: big enough to wake the second thread.
+void fill_batched(const MemoryDc &m, COLORREF color) {
+    for (int i = 0; i < 4; i++) {
+        RECT r = {0, 0, m.width, m.height};
+        HBRUSH b = CreateSolidBrush(color);
+        FillRect(m.dc, &r, b);
+        DeleteObject(b);
+    }
+}
+
+TEST_F(RenderThreads, ReadsAndCopiesSeePendingShapes) {
+    platform_set_render_threads(2, 16);
+    MemoryDc source(kWidth, kHeight), dest(kWidth, kHeight);
+
+    fill_batched(source, RGB(1, 2, 3));
+    EXPECT_EQ(GetPixel(source.dc, 5, 100), RGB(1, 2, 3));
+
+    // A copy out of a bitmap with pending shapes, band by band.
+    fill_batched(source, RGB(4, 5, 6));
+    draw(source.dc, Shape::Rectangle, 1, kPen, true, kBrush, {{10, 10}, {150, 110}});
+    EXPECT_TRUE(BitBlt(dest.dc, 3, -2, kWidth, kHeight, source.dc, 0, 0, SRCCOPY));
+    EXPECT_EQ(GetPixel(dest.dc, 0, 50), kWhite);  // left of the copied block: untouched
+    EXPECT_EQ(GetPixel(dest.dc, 3, 50), RGB(4, 5, 6));
+    EXPECT_EQ(GetPixel(dest.dc, 13, 8), kPen);
+    EXPECT_EQ(GetPixel(dest.dc, 80, 50), kBrush);
+    EXPECT_EQ(GetPixel(dest.dc, 80, kHeight - 1), kWhite);  // below the copied block
+
+    // A copy into a bitmap lands on top of the shapes pending there.
+    fill_batched(dest, RGB(7, 8, 9));
+    EXPECT_TRUE(BitBlt(dest.dc, 0, 0, 10, 10, source.dc, 0, 0, SRCCOPY));
+    EXPECT_EQ(GetPixel(dest.dc, 5, 5), RGB(4, 5, 6));
+    EXPECT_EQ(GetPixel(dest.dc, 50, 50), RGB(7, 8, 9));
+
+    // A copy inside one bitmap, and a scroll, move the pending shapes' pixels.
+    fill_batched(source, RGB(10, 11, 12));
+    draw(source.dc, Shape::Rectangle, -1, kPen, true, kBrush, {{0, 0}, {11, 11}});
+    EXPECT_TRUE(BitBlt(source.dc, 100, 100, 10, 10, source.dc, 0, 0, SRCCOPY));
+    EXPECT_EQ(GetPixel(source.dc, 105, 105), kBrush);
+    draw(source.dc, Shape::Rectangle, -1, kPen, true, kPen, {{0, 0}, {11, 11}});
+    RECT scrolled;
+    EXPECT_TRUE(ScrollDC(source.dc, 20, 0, nullptr, nullptr, nullptr, &scrolled));
+    EXPECT_EQ(GetPixel(source.dc, 25, 5), kPen);
+
+    // SetPixel goes on top of what is pending; the next shapes on top of it.
+    fill_batched(source, RGB(13, 14, 15));
+    SetPixel(source.dc, 1, 1, kPen);
+    EXPECT_EQ(GetPixel(source.dc, 1, 1), kPen);
+}
+
+TEST_F(RenderThreads, FreedBitmapDropsItsPendingShapes) {
+    platform_set_render_threads(2, 8);
+    PlatformCounts before = platform_live_objects();
+    for (int round = 0; round < 3; round++) {
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateCompatibleBitmap(dc, kWidth, kHeight);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        std::mt19937 rng(round);
+        for (int i = 0; i < 50; i++) random_call(dc, rng);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        DeleteObject(bitmap);  // freed with shapes still pending: they must never be drawn
+    }
+    MemoryDc after(kWidth, kHeight);  // a new bitmap may reuse the freed memory
+    draw(after.dc, Shape::Ellipse, 3, kPen, true, kBrush, {{10, 10}, {100, 80}});
+    EXPECT_EQ(GetPixel(after.dc, 55, 45), kBrush);
+    EXPECT_EQ(GetPixel(after.dc, 150, 110), kWhite);
+    PlatformCounts now = platform_live_objects();
+    EXPECT_EQ(now.bitmaps, before.bitmaps + 1);
+    EXPECT_EQ(now.dcs, before.dcs + 1);
+}
+
+TEST_F(RenderThreads, LongBatchesNeverReadAreStillDrawnRight) {
+    platform_set_render_threads(2, 32);
+    MemoryDc m(kWidth, kHeight);
+    // Far more shapes than one batch holds, each a pixel-wide column in turn.
+    for (int i = 0; i < 10000; i++) {
+        COLORREF c = RGB(i % 251, i % 241, 0);
+        HBRUSH b = CreateSolidBrush(c);
+        RECT r = {i % kWidth, 0, i % kWidth + 1, kHeight};
+        FillRect(m.dc, &r, b);
+        DeleteObject(b);
+    }
+    for (int x = 0; x < kWidth; x++) {
+        int last = 10000 - 1 - ((10000 - 1 - x) % kWidth);
+        ASSERT_EQ(GetPixel(m.dc, x, 60), RGB(last % 251, last % 241, 0)) << "column " << x;
+    }
+}
+
+}  // namespace
