@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -13,12 +14,19 @@
 
 namespace {
 
-// A pending shape and the surface rows [row0, row1) it may touch.
+// A pending shape, the surface box [col0, col1) x [row0, row1) it may touch,
+// and the box [cover_l, cover_r) x [cover0, cover1) it paints over
+// completely, which hides whatever earlier shapes drew there.
 struct Entry {
     Shape shape;
     size_t first_point = 0;
-    int64_t row0 = 0, row1 = 0;
+    int64_t col0 = 0, col1 = 0, row0 = 0, row1 = 0;
+    int64_t cover_l = 0, cover_r = 0, cover0 = 0, cover1 = 0;
 };
+
+// Rectangles narrower than this do not hide what lies below them: cutting
+// the shapes below around them would cost more than it saves.
+constexpr int64_t kCoverMinimumWidth = 256;
 
 // A block to copy out of the bitmap as its bands are drawn.
 struct CopyJob {
@@ -43,14 +51,19 @@ struct Batch {
     int64_t area = 0;  // sum of the shapes' visible bounding boxes
     CopyJob copy;
     bool copying = false;
-    // Bands of the flush in progress.
+    // Band height with two threads; a single thread draws one band, so
+    // that every shape is set up once.
     int64_t band_rows = 64;
+    // Bands of the flush in progress.
+    int64_t flush_rows = 0;
     int64_t band_count = 0;
     std::atomic<int64_t> next_band{0};
 };
 
 Batch batch;
-int thread_setting = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+// 0: shapes drawn at once; 1: batched, drawn by the calling thread; 2:
+// batched, drawn by two threads.
+int mode_setting = 1;
 
 // Draws one shape on a canvas.
 void render(const Shape &s, const Canvas &c, const PixelPoint *points) {
@@ -104,17 +117,51 @@ void reach_of(const Shape &s, const PixelPoint *points, int64_t *x0, int64_t *y0
     *y1 = b + margin;
 }
 
-// Draws band `band` of the flush in progress: every shape clipped to its
-// rows, then the band's share of the copy.
+// Draws one entry clipped to surface columns [c0, c1) and rows [r0, r1).
+void draw_entry(const Entry &e, int64_t c0, int64_t c1, int64_t r0, int64_t r1) {
+    Canvas c = e.shape.canvas;
+    c.x0 = std::max(c.x0, c0 - c.org_x);
+    c.x1 = std::min(c.x1, c1 - c.org_x);
+    c.y0 = std::max(c.y0, r0 - c.org_y);
+    c.y1 = std::min(c.y1, r1 - c.org_y);
+    if (!c.empty()) render(e.shape, c, batch.points.data() + e.first_point);
+}
+
+// Draws every shape over surface rows [r0, r1). Shapes before entry `cover`
+// (when it is one) are drawn only outside the columns it paints over.
+void draw_rows(int64_t r0, int64_t r1, size_t cover, bool covered) {
+    const int64_t left = covered ? batch.entries[cover].cover_l : 0;
+    const int64_t right = covered ? batch.entries[cover].cover_r : 0;
+    for (size_t i = 0; i < batch.entries.size(); i++) {
+        const Entry &e = batch.entries[i];
+        if (e.row1 <= r0 || e.row0 >= r1) continue;
+        if (!covered || i >= cover) {
+            draw_entry(e, INT64_MIN, INT64_MAX, r0, r1);
+            continue;
+        }
+        if (e.col0 < left) draw_entry(e, INT64_MIN, left, r0, r1);
+        if (e.col1 > right) draw_entry(e, right, INT64_MAX, r0, r1);
+    }
+}
+
+// Draws band `band` of the flush in progress, then its share of the copy.
+// On each row, what the last wide solid rectangle across it paints over is
+// never seen, so the shapes before it are drawn only around it.
 void draw_band(int64_t band) {
-    const int64_t s0 = band * batch.band_rows;
-    const int64_t s1 = std::min<int64_t>(s0 + batch.band_rows, batch.target->height);
-    for (const Entry &e : batch.entries) {
-        if (e.row1 <= s0 || e.row0 >= s1) continue;
-        Canvas c = e.shape.canvas;
-        c.y0 = std::max(c.y0, s0 - c.org_y);
-        c.y1 = std::min(c.y1, s1 - c.org_y);
-        if (!c.empty()) render(e.shape, c, batch.points.data() + e.first_point);
+    const int64_t s0 = band * batch.flush_rows;
+    const int64_t s1 = std::min<int64_t>(s0 + batch.flush_rows, batch.target->height);
+    thread_local std::vector<size_t> cover;  // per row of the band: covering entry + 1, or 0
+    cover.assign((size_t)(s1 - s0), 0);
+    for (size_t i = 0; i < batch.entries.size(); i++) {
+        const Entry &e = batch.entries[i];
+        for (int64_t r = std::max(e.cover0, s0); r < std::min(e.cover1, s1); r++) cover[(size_t)(r - s0)] = i + 1;
+    }
+    for (int64_t r = s0; r < s1;) {  // runs of rows under the same rectangle
+        size_t k = cover[(size_t)(r - s0)];
+        int64_t end = r + 1;
+        while (end < s1 && cover[(size_t)(end - s0)] == k) end++;
+        draw_rows(r, end, k > 0 ? k - 1 : 0, k > 0);
+        r = end;
     }
     if (!batch.copying) return;
     const CopyJob &j = batch.copy;
@@ -193,15 +240,13 @@ void run_batch() {
     if (batch.target != nullptr && (!batch.entries.empty() || batch.copying)) {
         int64_t height = batch.target->height;
         int64_t work = batch.area + (batch.copying ? batch.copy.w * batch.copy.h : 0);
-        bool two = thread_setting >= 2 && work >= kWorkerMinimumArea;
-        batch.band_count = two ? (height + batch.band_rows - 1) / batch.band_rows : 1;
-        int64_t saved_rows = batch.band_rows;
-        if (!two) batch.band_rows = height;  // one band: every shape is set up once
+        bool two = mode_setting >= 2 && work >= kWorkerMinimumArea;
+        batch.flush_rows = two ? batch.band_rows : std::max<int64_t>(height, 1);
+        batch.band_count = (height + batch.flush_rows - 1) / batch.flush_rows;
         batch.next_band.store(0, std::memory_order_relaxed);
         if (two) worker.begin();
         draw_bands();
         if (two) worker.end();
-        batch.band_rows = saved_rows;
     }
     batch.entries.clear();
     batch.points.clear();
@@ -212,10 +257,29 @@ void run_batch() {
 
 }  // namespace
 
-// Draws at once on windows or with one thread; otherwise adds to the batch.
+// The box of the DC that a solid rectangle paints over completely, clipped
+// to its canvas: [*l, *r) x [*t, *b), empty for any other shape.
+void cover_of(const Shape &s, int64_t *l, int64_t *t, int64_t *r, int64_t *b) {
+    *l = *t = *r = *b = 0;
+    if (s.kind == ShapeKind::FillRect) {
+        *l = s.l, *t = s.t, *r = s.r, *b = s.b;
+    } else if (s.kind == ShapeKind::Rectangle && s.brush && s.pen_width == 1 && s.r - s.l >= 2 && s.b - s.t >= 2) {
+        *l = s.l, *t = s.t, *r = s.r, *b = s.b;  // outline and brush together
+    } else if (s.kind == ShapeKind::Rectangle && s.brush && s.pen_width == 0) {
+        *l = s.l, *t = s.t, *r = s.r - 1, *b = s.b - 1;  // the brush leaves out the right column and bottom row
+    }
+    const Canvas &c = s.canvas;
+    *l = std::max(*l, c.x0);
+    *r = std::min(*r, c.x1);
+    *t = std::max(*t, c.y0);
+    *b = std::min(*b, c.y1);
+    if (*r - *l < kCoverMinimumWidth || *t >= *b) *l = *t = *r = *b = 0;
+}
+
+// Draws at once on windows or when batching is off; otherwise adds to the batch.
 void batch_draw(const Surface *target, const Shape &shape, const PixelPoint *points) {
     if (shape.canvas.empty()) return;
-    if (target == nullptr || thread_setting < 2) {
+    if (target == nullptr || mode_setting < 1) {
         if (target != nullptr) batch_flush(target);
         render(shape, shape.canvas, points);
         return;
@@ -235,8 +299,15 @@ void batch_draw(const Surface *target, const Shape &shape, const PixelPoint *poi
     Entry e;
     e.shape = shape;
     e.first_point = batch.points.size();
+    e.col0 = x0 + c.org_x;
+    e.col1 = x1 + c.org_x;
     e.row0 = y0 + c.org_y;
     e.row1 = y1 + c.org_y;
+    cover_of(shape, &e.cover_l, &e.cover0, &e.cover_r, &e.cover1);
+    e.cover_l += c.org_x;
+    e.cover_r += c.org_x;
+    e.cover0 += c.org_y;
+    e.cover1 += c.org_y;
     if (shape.kind == ShapeKind::Polygon) batch.points.insert(batch.points.end(), points, points + shape.point_count);
     batch.entries.push_back(e);
     batch.area += (x1 - x0) * (y1 - y0);
@@ -267,9 +338,10 @@ void batch_forget(const Surface *surface) {
     batch.target = nullptr;
 }
 
-// Sets the thread count and band height; pending shapes are drawn first.
-void platform_set_render_threads(int threads, int band_rows) {
+// Sets how shapes on bitmaps are drawn and the band height; pending shapes
+// are drawn first.
+void platform_set_batching(int mode, int band_rows) {
     batch_flush(nullptr);
-    if (threads > 0) thread_setting = threads >= 2 ? 2 : 1;
+    mode_setting = std::min(std::max(mode, 0), 2);
     if (band_rows > 0) batch.band_rows = band_rows;
 }

@@ -35,11 +35,12 @@ typedef struct PlatformCounts {
 
 PlatformCounts platform_live_objects(void);
 
-/* Shapes drawn on memory bitmaps are batched and drawn in bands of rows by
- * this many threads (1 or 2; 1 draws each shape at once). The default is 2 on
- * a machine with two cores or more. band_rows sets the band height (0 keeps
- * it). Pending shapes are drawn first. For tests and benchmarks. */
-void platform_set_render_threads(int threads, int band_rows);
+/* How shapes on memory bitmaps are drawn: mode 0 draws each at once; mode 1
+ * (the default) batches them until their pixels are needed, then draws the
+ * batch, leaving out what wide solid rectangles later paint over; mode 2 does
+ * the same on two threads, which take bands of band_rows rows (0 keeps the
+ * current height). Pending shapes are drawn first. For tests and benchmarks. */
+void platform_set_batching(int mode, int band_rows);
 
 /* ---- headless backend --------------------------------------------------- */
 

@@ -1,4 +1,5 @@
-// Shapes on memory bitmaps are batched and drawn in bands by two threads.
+// Shapes on memory bitmaps are batched and drawn in bands of rows, by one
+// thread or two, skipping rows that a later solid rectangle paints over.
 // These tests draw the same seeded scenes once with every shape drawn at once
 // and once batched in narrow bands, and demand the same pixels; they also
 // check that everything that reads or moves pixels sees the pending shapes
@@ -15,11 +16,11 @@ using namespace gditest;
 
 namespace {
 
-constexpr int kWidth = 160, kHeight = 120;
+constexpr int kWidth = 320, kHeight = 120;  // wide enough for rectangles that hide what is below
 
-// Puts the layer back to its default threads and a usual band height.
+// Puts the layer back to its default batching and band height.
 struct RenderThreads : ::testing::Test {
-    void TearDown() override { platform_set_render_threads(2, 64); }
+    void TearDown() override { platform_set_batching(1, 64); }
 };
 
 // One random drawing call in a random colour, partly off the bitmap at times.
@@ -30,7 +31,7 @@ void random_call(HDC dc, std::mt19937 &rng) {
     int pen_width = (int)(rng() % 14) - 1;  // -1: the null pen
     bool brush = rng() % 4 != 0;
     std::vector<POINT> p;
-    int kind = (int)(rng() % 6);
+    int kind = (int)(rng() % 7);
     int corners = kind == 3 ? 3 + (int)(rng() % 4) : 2;
     for (int i = 0; i < corners; i++) p.push_back({coord(kWidth), coord(kHeight)});
     switch (kind) {
@@ -43,6 +44,20 @@ void random_call(HDC dc, std::mt19937 &rng) {
         HBRUSH b = CreateSolidBrush(brush_color);
         FillRect(dc, &r, b);
         DeleteObject(b);
+        break;
+    }
+    case 5: {  // a wide solid band hides what lies below it
+        int top = coord(kHeight), bottom = top + (int)(rng() % 40);
+        int left = (int)(rng() % 64) - 3, right = kWidth - 64 + (int)(rng() % 67);
+        if (rng() % 2) {
+            RECT r = {left, top, right, bottom};
+            HBRUSH b = CreateSolidBrush(brush_color);
+            FillRect(dc, &r, b);
+            DeleteObject(b);
+        } else {
+            draw(dc, Shape::Rectangle, (int)(rng() % 3) - 1, pen_color, true, brush_color,
+                 {{left, top}, {right, bottom}});
+        }
         break;
     }
     default: {  // text blends with what lies below it, so it needs the shapes first
@@ -62,18 +77,21 @@ std::vector<COLORREF> scene(unsigned seed) {
     return m.pixels();
 }
 
-TEST_F(RenderThreads, BandsOnTwoThreadsGiveThePixelsOfShapesDrawnOneByOne) {
+TEST_F(RenderThreads, BatchesInBandsGiveThePixelsOfShapesDrawnOneByOne) {
     for (unsigned seed = 1; seed <= 12; seed++) {
-        platform_set_render_threads(1, 0);
+        platform_set_batching(0, 0);
         std::vector<COLORREF> expected = scene(seed);
-        for (int band : {1, 7, 64}) {
-            platform_set_render_threads(2, band);
-            std::vector<COLORREF> actual = scene(seed);
-            size_t wrong = 0, first = 0;
-            for (size_t i = 0; i < expected.size(); i++)
-                if (expected[i] != actual[i] && wrong++ == 0) first = i;
-            EXPECT_EQ(wrong, 0u) << "seed " << seed << ", bands of " << band << " rows: first wrong pixel ("
-                                 << first % kWidth << ", " << first / kWidth << ")";
+        for (int mode : {1, 2}) {
+            for (int band : {1, 7, 64, 1000}) {
+                platform_set_batching(mode, band);
+                std::vector<COLORREF> actual = scene(seed);
+                size_t wrong = 0, first = 0;
+                for (size_t i = 0; i < expected.size(); i++)
+                    if (expected[i] != actual[i] && wrong++ == 0) first = i;
+                EXPECT_EQ(wrong, 0u) << "seed " << seed << ", mode " << mode << ", bands of " << band
+                                     << " rows: first wrong pixel (" << first % kWidth << ", " << first / kWidth
+                                     << ")";
+            }
         }
     }
 }
@@ -89,7 +107,7 @@ void fill_batched(const MemoryDc &m, COLORREF color) {
 }
 
 TEST_F(RenderThreads, ReadsAndCopiesSeePendingShapes) {
-    platform_set_render_threads(2, 16);
+    platform_set_batching(2, 16);
     MemoryDc source(kWidth, kHeight), dest(kWidth, kHeight);
 
     fill_batched(source, RGB(1, 2, 3));
@@ -128,7 +146,7 @@ TEST_F(RenderThreads, ReadsAndCopiesSeePendingShapes) {
 }
 
 TEST_F(RenderThreads, FreedBitmapDropsItsPendingShapes) {
-    platform_set_render_threads(2, 8);
+    platform_set_batching(2, 8);
     PlatformCounts before = platform_live_objects();
     for (int round = 0; round < 3; round++) {
         HDC dc = CreateCompatibleDC(nullptr);
@@ -150,7 +168,7 @@ TEST_F(RenderThreads, FreedBitmapDropsItsPendingShapes) {
 }
 
 TEST_F(RenderThreads, LongBatchesNeverReadAreStillDrawnRight) {
-    platform_set_render_threads(2, 32);
+    platform_set_batching(1, 32);
     MemoryDc m(kWidth, kHeight);
     // Far more shapes than one batch holds, each a pixel-wide column in turn.
     for (int i = 0; i < 10000; i++) {
