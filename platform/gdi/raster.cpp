@@ -481,10 +481,156 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
     }
 }
 
+namespace {
+
+// Floor division by a positive divisor, in 64 bits when the dividend fits.
+inline int64_t floor_div_fit(i128 n, int64_t d) {
+    if (n == (i128)(int64_t)n) return floor_div64((int64_t)n, d);
+    return floor_div(n, d);
+}
+
+// One side of a triangle as its one-pixel outline draws it, end points
+// included: on row top + k its pixels are the run [S(k), E(k)], where
+// S(k) = floor((s0 + k step) / den) and E(k) = floor((e0 + k step) / den).
+// A side that leans less than 45 degrees (x-major) covers every column whose
+// rounded row is this one; a steeper side covers one pixel a row, its column
+// rounded (a tie to the smaller value), so S = E. Away from its end rows a
+// run needs no clamping; on them it is clamped to the side's columns.
+struct Side {
+    int64_t top, bottom;  // rows covered, both included
+    int64_t xmin, xmax;   // columns covered
+    bool flat;            // horizontal: one run on row top
+    i128 s0, e0;
+    int64_t step, den;
+};
+
+// The side from p to q (in any order).
+Side make_side(PixelPoint p, PixelPoint q) {
+    if (p.y > q.y) std::swap(p, q);
+    Side s;
+    s.top = p.y;
+    s.bottom = q.y;
+    s.xmin = std::min(p.x, q.x);
+    s.xmax = std::max(p.x, q.x);
+    s.flat = p.y == q.y;
+    if (s.flat) return s;
+    const int64_t xt = p.x, mx = (int64_t)q.x - p.x, dy = (int64_t)q.y - p.y, dx = mx < 0 ? -mx : mx;
+    s.den = 2 * dy;
+    const i128 d = s.den;
+    if (dx < dy) {  // steep: column xt + round(k mx / dy)
+        s.step = 2 * mx;
+        s.s0 = s.e0 = d * xt + dy - 1;
+    } else if (mx >= 0) {  // run from T(k) to T(k + 1) - 1 columns right of xt,
+        // where T(k) = floor(((2k - 1) dx + 2 dy) / 2 dy)
+        s.step = 2 * dx;
+        s.s0 = d * xt - dx + 2 * dy;
+        s.e0 = d * (xt - 1) + dx + 2 * dy;
+    } else {  // the same run mirrored: columns left of xt
+        s.step = -2 * dx;
+        s.s0 = d * (xt + 2) - 1 - dx - 2 * dy;
+        s.e0 = d * (xt + 1) - 1 + dx - 2 * dy;
+    }
+    return s;
+}
+
+// Widens [*lo, *hi] by the side's run on row y, if it covers that row.
+void add_side_run(const Side &s, int64_t y, int64_t *lo, int64_t *hi) {
+    if (y < s.top || y > s.bottom) return;
+    int64_t a = s.xmin, b = s.xmax;
+    if (!s.flat) {
+        i128 k = y - s.top;
+        a = std::max(a, floor_div_fit(s.s0 + k * s.step, s.den));
+        b = std::min(b, floor_div_fit(s.e0 + k * s.step, s.den));
+    }
+    *lo = std::min(*lo, a);
+    *hi = std::max(*hi, b);
+}
+
+// A run end stepped row by row: v = floor(n / den) with n = v den + rem.
+struct RunEnd {
+    int64_t v, rem;
+};
+
+// The run end at row top + k of a side whose numerator starts at n0.
+RunEnd run_end_at(const Side &s, i128 n0, int64_t k) {
+    i128 n = n0 + (i128)k * s.step;
+    int64_t v = floor_div_fit(n, s.den);
+    return {v, (int64_t)(n - (i128)v * s.den)};
+}
+
+// Fills rows [from, to) where sides a and b both cover the row but neither
+// ends on it: each row is the union of their two runs.
+void fill_side_band(const Canvas &c, const Side &a, const Side &b, int64_t from, int64_t to, bool inside,
+                    uint32_t color) {
+    if (from >= to) return;
+    RunEnd as = run_end_at(a, a.s0, from - a.top), ae = run_end_at(a, a.e0, from - a.top);
+    RunEnd bs = run_end_at(b, b.s0, from - b.top), be = run_end_at(b, b.e0, from - b.top);
+    const int64_t a_den = a.den, a_q = floor_div64(a.step, a.den), a_r = a.step - a_q * a.den;
+    const int64_t b_den = b.den, b_q = floor_div64(b.step, b.den), b_r = b.step - b_q * b.den;
+    uint32_t *row = canvas_row(c, from);
+    for (int64_t y = from; y < to; y++, row += c.stride) {
+        int64_t lo = std::min(as.v, bs.v), hi = std::max(ae.v, be.v) + 1;
+        if (inside)
+            fill_pixels(row + lo, hi - lo, color);
+        else
+            blit_row(c, row, lo, hi, color);
+        as.v += a_q;
+        as.rem += a_r;
+        if (as.rem >= a_den) as.rem -= a_den, as.v++;
+        ae.v += a_q;
+        ae.rem += a_r;
+        if (ae.rem >= a_den) ae.rem -= a_den, ae.v++;
+        bs.v += b_q;
+        bs.rem += b_r;
+        if (bs.rem >= b_den) bs.rem -= b_den, bs.v++;
+        be.v += b_q;
+        be.rem += b_r;
+        if (be.rem >= b_den) be.rem -= b_den, be.v++;
+    }
+}
+
+// A triangle whose brush and one-pixel pen share a colour: the fill and the
+// outline drawn over it, in one pass. On every row the outline's runs and
+// the fill's span join into one span: each side's run holds the pixel where
+// the side crosses the row, rounded, and the fill starts and ends within one
+// pixel of those crossings. So a row is simply from the leftmost run start
+// to the rightmost run end of the sides that cover it.
+void filled_outlined_triangle(const Canvas &c, const PixelPoint *points, uint32_t color) {
+    PixelPoint a = points[0], b = points[1], d = points[2];
+    if (a.x == b.x && a.x == d.x && a.y == b.y && a.y == d.y) return;  // a point: no line, no fill
+    if (a.y > b.y) std::swap(a, b);
+    if (b.y > d.y) std::swap(b, d);
+    if (a.y > b.y) std::swap(a, b);
+    const Side long_side = make_side(a, d), upper = make_side(a, b), lower = make_side(b, d);
+    const int64_t x_min = std::min({a.x, b.x, d.x}), x_max = std::max({a.x, b.x, d.x});
+    const bool inside = x_min >= c.x0 && x_max < c.x1;
+    // The corners' rows, where sides end and runs are clamped.
+    const int64_t corner_rows[3] = {a.y, b.y, d.y};
+    for (int i = 0; i < 3; i++) {
+        int64_t y = corner_rows[i];
+        if ((i > 0 && y == corner_rows[i - 1]) || y < c.y0 || y >= c.y1) continue;
+        int64_t lo = INT64_MAX, hi = INT64_MIN;
+        add_side_run(long_side, y, &lo, &hi);
+        add_side_run(upper, y, &lo, &hi);
+        add_side_run(lower, y, &lo, &hi);
+        blit_row(c, canvas_row(c, y), lo, hi + 1, color);
+    }
+    fill_side_band(c, long_side, upper, std::max<int64_t>(a.y + 1, c.y0), std::min<int64_t>(b.y, c.y1), inside,
+                   color);
+    fill_side_band(c, long_side, lower, std::max<int64_t>(b.y + 1, c.y0), std::min<int64_t>(d.y, c.y1), inside,
+                   color);
+}
+
+}  // namespace
+
 // Filled polygon on whole-pixel corners, then its outline.
 void raster_polygon(const Canvas &c, const PixelPoint *points, int64_t count, int64_t pen_width,
                     uint32_t pen_color, bool brush, uint32_t brush_color) {
     if (c.empty()) return;
+    if (count == 3 && brush && pen_width == 1 && pen_color == brush_color) {
+        filled_outlined_triangle(c, points, brush_color);
+        return;
+    }
     if (brush && count >= 3) {
         thread_local std::vector<FixPoint> fix;  // reused between calls
         fix.resize((size_t)count);
