@@ -483,8 +483,10 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
 
 namespace {
 
+// Floor division by a positive divisor.
+inline int64_t floor_by(int64_t n, int64_t d) { return floor_div64(n, d); }
 // Floor division by a positive divisor, in 64 bits when the dividend fits.
-inline int64_t floor_div_fit(i128 n, int64_t d) {
+inline int64_t floor_by(i128 n, int64_t d) {
     if (n == (i128)(int64_t)n) return floor_div64((int64_t)n, d);
     return floor_div(n, d);
 }
@@ -495,19 +497,22 @@ inline int64_t floor_div_fit(i128 n, int64_t d) {
 // A side that leans less than 45 degrees (x-major) covers every column whose
 // rounded row is this one; a steeper side covers one pixel a row, its column
 // rounded (a tie to the smaller value), so S = E. Away from its end rows a
-// run needs no clamping; on them it is clamped to the side's columns.
+// run needs no clamping; on them it is clamped to the side's columns. W is
+// int64_t for corners near the origin, __int128 for any others.
+template <class W>
 struct Side {
     int64_t top, bottom;  // rows covered, both included
     int64_t xmin, xmax;   // columns covered
     bool flat;            // horizontal: one run on row top
-    i128 s0, e0;
+    W s0, e0;
     int64_t step, den;
 };
 
 // The side from p to q (in any order).
-Side make_side(PixelPoint p, PixelPoint q) {
+template <class W>
+Side<W> make_side(PixelPoint p, PixelPoint q) {
     if (p.y > q.y) std::swap(p, q);
-    Side s;
+    Side<W> s;
     s.top = p.y;
     s.bottom = q.y;
     s.xmin = std::min(p.x, q.x);
@@ -516,7 +521,7 @@ Side make_side(PixelPoint p, PixelPoint q) {
     if (s.flat) return s;
     const int64_t xt = p.x, mx = (int64_t)q.x - p.x, dy = (int64_t)q.y - p.y, dx = mx < 0 ? -mx : mx;
     s.den = 2 * dy;
-    const i128 d = s.den;
+    const W d = s.den;
     if (dx < dy) {  // steep: column xt + round(k mx / dy)
         s.step = 2 * mx;
         s.s0 = s.e0 = d * xt + dy - 1;
@@ -534,13 +539,14 @@ Side make_side(PixelPoint p, PixelPoint q) {
 }
 
 // Widens [*lo, *hi] by the side's run on row y, if it covers that row.
-void add_side_run(const Side &s, int64_t y, int64_t *lo, int64_t *hi) {
+template <class W>
+void add_side_run(const Side<W> &s, int64_t y, int64_t *lo, int64_t *hi) {
     if (y < s.top || y > s.bottom) return;
     int64_t a = s.xmin, b = s.xmax;
     if (!s.flat) {
-        i128 k = y - s.top;
-        a = std::max(a, floor_div_fit(s.s0 + k * s.step, s.den));
-        b = std::min(b, floor_div_fit(s.e0 + k * s.step, s.den));
+        W k = y - s.top;
+        a = std::max(a, floor_by(s.s0 + k * s.step, s.den));
+        b = std::min(b, floor_by(s.e0 + k * s.step, s.den));
     }
     *lo = std::min(*lo, a);
     *hi = std::max(*hi, b);
@@ -551,57 +557,98 @@ struct RunEnd {
     int64_t v, rem;
 };
 
-// The run end at row top + k of a side whose numerator starts at n0.
-RunEnd run_end_at(const Side &s, i128 n0, int64_t k) {
-    i128 n = n0 + (i128)k * s.step;
-    int64_t v = floor_div_fit(n, s.den);
-    return {v, (int64_t)(n - (i128)v * s.den)};
+// The run end of a numerator n.
+template <class W>
+RunEnd run_end_of(W n, int64_t den) {
+    int64_t v = floor_by(n, den);
+    return {v, (int64_t)(n - (W)v * den)};
+}
+
+// Run ends may also be stepped in 32.32 fixed point, one addition a row:
+// each value and step is rounded up, so after k steps a value exceeds the
+// exact one by less than (k + 1) / 2^32; while that stays below 1 / den, the
+// smallest distance from an exact value to the next whole column, the
+// column (the value shifted down by 32) is exact. kFixedLimit keeps columns
+// and steps far from overflowing.
+constexpr int64_t kFixedLimit = int64_t(1) << 29;
+
+// Whether a side's run ends may be stepped in fixed point over rows rows.
+template <class W>
+bool side_fits_fixed(const Side<W> &s, int64_t rows) {
+    return s.xmin > -kFixedLimit && s.xmax < kFixedLimit && s.den <= (int64_t(1) << 32) / rows;
+}
+
+// n / den in 32.32 fixed point, rounded up (den <= 2^32, the quotient below 2^30).
+template <class W>
+int64_t fixed_up(W n, int64_t den) {
+    RunEnd e = run_end_of(n, den);
+    return (int64_t)((uint64_t)e.v << 32) +
+           (int64_t)((((uint64_t)e.rem << 32) + (uint64_t)den - 1) / (uint64_t)den);
+}
+
+// Rows of a band stepped in fixed point: each row from the smaller run start
+// to the larger run end. Clamped to the canvas's columns unless kInside.
+template <bool kInside>
+void fixed_side_rows(const Canvas &c, uint32_t *row, int64_t rows, int64_t as, int64_t ae, int64_t a_step, int64_t bs,
+                     int64_t be, int64_t b_step, uint32_t color) {
+    const int64_t stride = c.stride;
+    for (; rows > 0; rows--, row += stride) {
+        int64_t lo = std::min(as, bs) >> 32, hi = (std::max(ae, be) >> 32) + 1;
+        if (kInside)
+            fill_pixels(row + lo, hi - lo, color);
+        else
+            blit_row(c, row, lo, hi, color);
+        as += a_step;
+        ae += a_step;
+        bs += b_step;
+        be += b_step;
+    }
 }
 
 // Fills rows [from, to) where sides a and b both cover the row but neither
 // ends on it: each row is the union of their two runs.
-void fill_side_band(const Canvas &c, const Side &a, const Side &b, int64_t from, int64_t to, bool inside,
+template <class W>
+void fill_side_band(const Canvas &c, const Side<W> &a, const Side<W> &b, int64_t from, int64_t to, bool inside,
                     uint32_t color) {
     if (from >= to) return;
-    RunEnd as = run_end_at(a, a.s0, from - a.top), ae = run_end_at(a, a.e0, from - a.top);
-    RunEnd bs = run_end_at(b, b.s0, from - b.top), be = run_end_at(b, b.e0, from - b.top);
-    const int64_t a_den = a.den, a_q = floor_div64(a.step, a.den), a_r = a.step - a_q * a.den;
-    const int64_t b_den = b.den, b_q = floor_div64(b.step, b.den), b_r = b.step - b_q * b.den;
     uint32_t *row = canvas_row(c, from);
+    const W ka = from - a.top, kb = from - b.top;
+    if (side_fits_fixed(a, to - from) && side_fits_fixed(b, to - from)) {
+        int64_t as = fixed_up(a.s0 + ka * a.step, a.den), ae = fixed_up(a.e0 + ka * a.step, a.den);
+        int64_t bs = fixed_up(b.s0 + kb * b.step, b.den), be = fixed_up(b.e0 + kb * b.step, b.den);
+        int64_t a_step = fixed_up(a.step, a.den), b_step = fixed_up(b.step, b.den);
+        if (inside)
+            fixed_side_rows<true>(c, row, to - from, as, ae, a_step, bs, be, b_step, color);
+        else
+            fixed_side_rows<false>(c, row, to - from, as, ae, a_step, bs, be, b_step, color);
+        return;
+    }
+    RunEnd as = run_end_of(a.s0 + ka * a.step, a.den), ae = run_end_of(a.e0 + ka * a.step, a.den);
+    RunEnd bs = run_end_of(b.s0 + kb * b.step, b.den), be = run_end_of(b.e0 + kb * b.step, b.den);
+    const RunEnd a_step = run_end_of(a.step, a.den), b_step = run_end_of(b.step, b.den);
     for (int64_t y = from; y < to; y++, row += c.stride) {
         int64_t lo = std::min(as.v, bs.v), hi = std::max(ae.v, be.v) + 1;
         if (inside)
             fill_pixels(row + lo, hi - lo, color);
         else
             blit_row(c, row, lo, hi, color);
-        as.v += a_q;
-        as.rem += a_r;
-        if (as.rem >= a_den) as.rem -= a_den, as.v++;
-        ae.v += a_q;
-        ae.rem += a_r;
-        if (ae.rem >= a_den) ae.rem -= a_den, ae.v++;
-        bs.v += b_q;
-        bs.rem += b_r;
-        if (bs.rem >= b_den) bs.rem -= b_den, bs.v++;
-        be.v += b_q;
-        be.rem += b_r;
-        if (be.rem >= b_den) be.rem -= b_den, be.v++;
+        for (RunEnd *e : {&as, &ae}) {
+            e->v += a_step.v;
+            e->rem += a_step.rem;
+            if (e->rem >= a.den) e->rem -= a.den, e->v++;
+        }
+        for (RunEnd *e : {&bs, &be}) {
+            e->v += b_step.v;
+            e->rem += b_step.rem;
+            if (e->rem >= b.den) e->rem -= b.den, e->v++;
+        }
     }
 }
 
-// A triangle whose brush and one-pixel pen share a colour: the fill and the
-// outline drawn over it, in one pass. On every row the outline's runs and
-// the fill's span join into one span: each side's run holds the pixel where
-// the side crosses the row, rounded, and the fill starts and ends within one
-// pixel of those crossings. So a row is simply from the leftmost run start
-// to the rightmost run end of the sides that cover it.
-void filled_outlined_triangle(const Canvas &c, const PixelPoint *points, uint32_t color) {
-    PixelPoint a = points[0], b = points[1], d = points[2];
-    if (a.x == b.x && a.x == d.x && a.y == b.y && a.y == d.y) return;  // a point: no line, no fill
-    if (a.y > b.y) std::swap(a, b);
-    if (b.y > d.y) std::swap(b, d);
-    if (a.y > b.y) std::swap(a, b);
-    const Side long_side = make_side(a, d), upper = make_side(a, b), lower = make_side(b, d);
+// The triangle's rows: one span a row, from the corners' rows and the bands between them.
+template <class W>
+void triangle_rows(const Canvas &c, PixelPoint a, PixelPoint b, PixelPoint d, uint32_t color) {
+    const Side<W> long_side = make_side<W>(a, d), upper = make_side<W>(a, b), lower = make_side<W>(b, d);
     const int64_t x_min = std::min({a.x, b.x, d.x}), x_max = std::max({a.x, b.x, d.x});
     const bool inside = x_min >= c.x0 && x_max < c.x1;
     // The corners' rows, where sides end and runs are clamped.
@@ -619,6 +666,27 @@ void filled_outlined_triangle(const Canvas &c, const PixelPoint *points, uint32_
                    color);
     fill_side_band(c, long_side, lower, std::max<int64_t>(b.y + 1, c.y0), std::min<int64_t>(d.y, c.y1), inside,
                    color);
+}
+
+// A triangle whose brush and one-pixel pen share a colour: the fill and the
+// outline drawn over it, in one pass. On every row the outline's runs and
+// the fill's span join into one span: each side's run holds the pixel where
+// the side crosses the row, rounded, and the fill starts and ends within one
+// pixel of those crossings. So a row is simply from the leftmost run start
+// to the rightmost run end of the sides that cover it.
+void filled_outlined_triangle(const Canvas &c, const PixelPoint *points, uint32_t color) {
+    PixelPoint a = points[0], b = points[1], d = points[2];
+    if (a.x == b.x && a.x == d.x && a.y == b.y && a.y == d.y) return;  // a point: no line, no fill
+    if (a.y > b.y) std::swap(a, b);
+    if (b.y > d.y) std::swap(b, d);
+    if (a.y > b.y) std::swap(a, b);
+    const int32_t near = 1 << 24;  // corners this near the origin keep every product in 64 bits
+    bool small = true;
+    for (const PixelPoint &p : {a, b, d}) small = small && p.x > -near && p.x < near && p.y > -near && p.y < near;
+    if (small)
+        triangle_rows<int64_t>(c, a, b, d, color);
+    else
+        triangle_rows<i128>(c, a, b, d, color);
 }
 
 }  // namespace

@@ -70,7 +70,8 @@ std::string points_text(const PixelPoint *p, int n) {
 
 // A random triangle: mostly around the surface, some flat, collinear or with
 // repeated corners, some with corners far outside (coordinates near the
-// int32 limits go through the wide arithmetic).
+// int32 limits go through the wide arithmetic, those a few million away step
+// in fixed point close to its precision limit).
 void random_triangle(std::mt19937 &rng, PixelPoint *p) {
     auto near = [&]() { return (int32_t)(rng() % 100) - 18; };
     for (int i = 0; i < 3; i++) p[i] = {near(), near()};
@@ -85,6 +86,13 @@ void random_triangle(std::mt19937 &rng, PixelPoint *p) {
         break;
     }
     case 4: p[1] = p[2] = p[0]; break;  // a single point
+    case 5: {  // one corner a long way off: long sides with fine slopes
+        int far = (int)(rng() % 3);
+        int32_t reach = (int32_t)1 << (20 + rng() % 10);
+        p[far].x += (int32_t)(rng() % 3 - 1) * reach;
+        p[far].y += (int32_t)(rng() % 3 - 1) * reach;
+        break;
+    }
     default: break;
     }
 }
