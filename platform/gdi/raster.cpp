@@ -344,14 +344,62 @@ void raster_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b,
 
 namespace {
 
+// Edges are also stepped in 32.32 fixed point, one addition a row: each
+// value and step is rounded up, so after k steps a value exceeds the exact
+// one by less than (k + 1) / 2^32; while that stays below 1 / den, the
+// smallest distance from an exact value with denominator den to the next
+// whole column, the column (the value shifted down by 32) is exact.
+// kFixedLimit keeps columns and steps far from overflowing.
+constexpr int64_t kFixedLimit = int64_t(1) << 29;
+
+// Whether values with denominator den in columns (lo, hi) may be stepped in fixed point over rows rows.
+inline bool fits_fixed(int64_t lo, int64_t hi, int64_t den, int64_t rows) {
+    return lo > -kFixedLimit && hi < kFixedLimit && den <= (int64_t(1) << 32) / rows;
+}
+
+// v + rem / den (0 <= rem < den <= 2^32) in 32.32 fixed point, rounded up.
+inline int64_t fixed_from(int64_t v, int64_t rem, int64_t den) {
+    return (int64_t)((uint64_t)v << 32) + (int64_t)((((uint64_t)rem << 32) + (uint64_t)den - 1) / (uint64_t)den);
+}
+
 // One non-horizontal edge, oriented downwards, stepping its exact x from row
 // to row: x = q + r / den, 0 <= r < den, in pixels.
 struct Edge {
     int64_t y_first, y_end;  // rows first <= y < end
     int64_t q, r, den;       // current x
     int64_t step_q, step_r;  // x advance per row
+    int64_t x_lo, x_hi;      // ceil(x) stays within [x_lo, x_hi]
     int dir;                 // +1 for an edge going down in the input order
 };
+
+// Moves an edge's x on by n rows at once (n den <= 2^32).
+inline void skip_edge(Edge &e, int64_t n) {
+    e.q += n * e.step_q;
+    e.r += n * e.step_r;
+    int64_t carry = e.r / e.den;
+    e.q += carry;
+    e.r -= carry * e.den;
+}
+
+// ceil(x) of an edge, in fixed point.
+inline int64_t edge_ceil_fixed(const Edge &e) { return e.r > 0 ? fixed_from(e.q + 1, e.r - 1, e.den) : fixed_from(e.q, e.den - 1, e.den); }
+
+// Rows of a two-edge band stepped in fixed point: [ceil(x) of one, ceil(x) of
+// the other) in either order. Clamped to the canvas's columns unless kInside.
+template <bool kInside>
+void fixed_edge_rows(const Canvas &c, uint32_t *row, int64_t rows, int64_t a, int64_t a_step, int64_t b, int64_t b_step,
+                     uint32_t color) {
+    const int64_t stride = c.stride;
+    for (; rows > 0; rows--, row += stride) {
+        int64_t lo = std::min(a, b) >> 32, hi = std::max(a, b) >> 32;
+        if (kInside)
+            fill_pixels(row + lo, hi - lo, color);
+        else
+            blit_row(c, row, lo, hi, color);
+        a += a_step;
+        b += b_step;
+    }
+}
 
 // Moves an edge's x on to the next row.
 inline void step_edge(Edge &e) {
@@ -413,6 +461,8 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
             e.step_q = floor_div(step, den);
             e.step_r = (int64_t)(step - (i128)e.step_q * den);
         }
+        e.x_lo = -floor_div64(-std::min(p.x, q.x), kFixOne);
+        e.x_hi = -floor_div64(-std::max(p.x, q.x), kFixOne);
         e.dir = dir;
         edges.push_back(e);
         row_min = std::min(row_min, e.y_first);
@@ -445,7 +495,20 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
         for (Edge *e : active) band_end = std::min(band_end, e->y_end);
         // Edge rows are already clipped to the canvas: only columns are clamped.
         uint32_t *row = canvas_row(c, y);
-        if (active.size() == 2) {
+        const int64_t rows = band_end - y;
+        if (active.size() == 2 && fits_fixed(active[0]->x_lo, active[0]->x_hi, active[0]->den, rows) &&
+            fits_fixed(active[1]->x_lo, active[1]->x_hi, active[1]->den, rows)) {
+            Edge &ea = *active[0], &eb = *active[1];
+            int64_t a = edge_ceil_fixed(ea), b = edge_ceil_fixed(eb);
+            int64_t a_step = fixed_from(ea.step_q, ea.step_r, ea.den), b_step = fixed_from(eb.step_q, eb.step_r, eb.den);
+            if (std::min(ea.x_lo, eb.x_lo) >= c.x0 && std::max(ea.x_hi, eb.x_hi) <= c.x1)
+                fixed_edge_rows<true>(c, row, rows, a, a_step, b, b_step, color);
+            else
+                fixed_edge_rows<false>(c, row, rows, a, a_step, b, b_step, color);
+            skip_edge(ea, rows);
+            skip_edge(eb, rows);
+            y = band_end;
+        } else if (active.size() == 2) {
             Edge a = *active[0], b = *active[1];  // stepped in registers, written back below
             for (; y < band_end; y++, row += c.stride) {
                 int64_t xa = a.q + (a.r > 0 ? 1 : 0), xb = b.q + (b.r > 0 ? 1 : 0);
@@ -564,26 +627,17 @@ RunEnd run_end_of(W n, int64_t den) {
     return {v, (int64_t)(n - (W)v * den)};
 }
 
-// Run ends may also be stepped in 32.32 fixed point, one addition a row:
-// each value and step is rounded up, so after k steps a value exceeds the
-// exact one by less than (k + 1) / 2^32; while that stays below 1 / den, the
-// smallest distance from an exact value to the next whole column, the
-// column (the value shifted down by 32) is exact. kFixedLimit keeps columns
-// and steps far from overflowing.
-constexpr int64_t kFixedLimit = int64_t(1) << 29;
-
 // Whether a side's run ends may be stepped in fixed point over rows rows.
 template <class W>
 bool side_fits_fixed(const Side<W> &s, int64_t rows) {
-    return s.xmin > -kFixedLimit && s.xmax < kFixedLimit && s.den <= (int64_t(1) << 32) / rows;
+    return fits_fixed(s.xmin, s.xmax, s.den, rows);
 }
 
 // n / den in 32.32 fixed point, rounded up (den <= 2^32, the quotient below 2^30).
 template <class W>
 int64_t fixed_up(W n, int64_t den) {
     RunEnd e = run_end_of(n, den);
-    return (int64_t)((uint64_t)e.v << 32) +
-           (int64_t)((((uint64_t)e.rem << 32) + (uint64_t)den - 1) / (uint64_t)den);
+    return fixed_from(e.v, e.rem, den);
 }
 
 // Rows of a band stepped in fixed point: each row from the smaller run start

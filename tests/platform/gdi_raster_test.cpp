@@ -148,4 +148,36 @@ TEST(GdiRaster, TriangleDrawnInTwoRowBandsMatchesOneCall) {
     }
 }
 
+// Filled polygons of any shape and wide lines, drawn in two row bands.
+TEST(GdiRaster, PolygonsAndWideLinesDrawnInTwoRowBandsMatchOneCall) {
+    std::mt19937 rng(seed() + 2);
+    Surface whole, banded;
+    for (int n = 0; n < kCases; n++) {
+        int count = 2 + (int)(rng() % 6);
+        std::vector<PixelPoint> p((size_t)count);
+        for (PixelPoint &q : p) q = {(int32_t)(rng() % 100) - 18, (int32_t)(rng() % 100) - 18};
+        if (rng() % 4 == 0) p[0].y += (int32_t)(rng() % 2 ? 1 : -1) * ((int32_t)1 << (10 + rng() % 15));
+        int64_t pen = (int64_t)(rng() % 8);  // 0: no pen
+        uint32_t pen_color = rng() % 2 ? kInk : 0x00ABCDEF;
+        int split = (int)(rng() % (kSide + 1));
+        auto paint = [&](const Canvas &c) {
+            if (count == 2)
+                raster_wide_line(c, p[0].x, p[0].y, p[1].x, p[1].y, 2 + pen, kInk);
+            else
+                raster_polygon(c, p.data(), count, pen, pen_color, true, kInk);
+        };
+        whole.clear();
+        banded.clear();
+        paint(whole.whole());
+        Canvas top = banded.whole(), bottom = banded.whole();
+        top.y1 = split;
+        bottom.y0 = split;
+        paint(top);
+        paint(bottom);
+        std::string d = first_difference(whole, banded);
+        ASSERT_EQ(d, "") << "case " << n << ": points " << points_text(p.data(), count) << " pen " << pen
+                         << " split at row " << split;
+    }
+}
+
 }  // namespace
