@@ -52,8 +52,25 @@ const bool g_has_avx2 = __builtin_cpu_supports("avx2");
 }  // namespace
 #endif
 
-// Fills n >= 16 pixels with one value: 32-byte stores where the processor has
-// them, else wmemset (the C library's vectorised 32-bit fill).
+namespace {
+
+// Fills n >= 16 pixels with wmemset (the C library's vectorised 32-bit fill).
+void fill_wmemset(uint32_t *p, int64_t n, uint32_t color) {
+    static_assert(sizeof(wchar_t) == sizeof(uint32_t), "32-bit wchar_t expected");
+    wmemset(reinterpret_cast<wchar_t *>(p), (wchar_t)color, (size_t)n);
+}
+
+// The long fill for this processor: 32-byte stores where it has them, else wmemset.
+typedef void (*LongFill)(uint32_t *, int64_t, uint32_t);
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+const LongFill g_fill_long = g_has_avx2 ? fill_avx2 : fill_wmemset;
+#else
+const LongFill g_fill_long = fill_wmemset;
+#endif
+
+}  // namespace
+
+// Fills n >= 16 pixels with one value.
 void fill_pixels_long(uint32_t *p, int64_t n, uint32_t color) {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
     if (g_has_avx2) {
@@ -61,11 +78,11 @@ void fill_pixels_long(uint32_t *p, int64_t n, uint32_t color) {
         return;
     }
 #endif
-    static_assert(sizeof(wchar_t) == sizeof(uint32_t), "32-bit wchar_t expected");
-    wmemset(reinterpret_cast<wchar_t *>(p), (wchar_t)color, (size_t)n);
+    fill_wmemset(p, n, color);
 }
 
-// Fills the rectangle [l, r) x [t, b).
+// Fills the rectangle [l, r) x [t, b): rows of 16 pixels or more call the
+// long fill directly, narrower ones stay inline.
 void raster_fill_rect(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, uint32_t color) {
     l = std::max(l, c.x0);
     r = std::min(r, c.x1);
@@ -73,7 +90,15 @@ void raster_fill_rect(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t 
     b = std::min(b, c.y1);
     if (l >= r || t >= b) return;
     uint32_t *row = c.pixels + (t + c.org_y) * c.stride + (l + c.org_x);
-    for (int64_t y = t; y < b; y++, row += c.stride) fill_pixels(row, r - l, color);
+    const int64_t n = r - l, stride = c.stride;
+    if (n >= 16) {
+        const LongFill fill = g_fill_long ? g_fill_long : fill_wmemset;  // set before main
+        for (int64_t y = t; y < b; y++, row += stride) fill(row, n, color);
+    } else if (n == 1) {
+        for (int64_t y = t; y < b; y++, row += stride) *row = color;
+    } else {
+        for (int64_t y = t; y < b; y++, row += stride) fill_pixels(row, n, color);
+    }
 }
 
 // Copies a w x h block inside or between pixel arrays, overlap-safe.
@@ -445,10 +470,16 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
             e.y_first < (1 << 20)) {  // the usual case fits 64 bits
             int64_t den = dy * kFixOne;
             int64_t num = p.x * dy + (e.y_first * kFixOne - p.y) * dx;
+            int64_t step = dx * kFixOne;
+            if (((p.x | p.y | q.x | q.y) & (kFixOne - 1)) == 0) {  // whole pixels: each term
+                // carries kFixOne twice; without it the denominator is smaller
+                den /= kFixOne * kFixOne;
+                num /= kFixOne * kFixOne;
+                step /= kFixOne * kFixOne;
+            }
             e.den = den;
             e.q = floor_div64(num, den);
             e.r = num - e.q * den;
-            int64_t step = dx * kFixOne;
             e.step_q = floor_div64(step, den);
             e.step_r = step - e.step_q * den;
         } else {
@@ -640,12 +671,18 @@ int64_t fixed_up(W n, int64_t den) {
     return fixed_from(e.v, e.rem, den);
 }
 
+// A side's run ends on the current row in fixed point, and their step a row.
+struct FixedRun {
+    int64_t s, e, step;
+};
+
 // Rows of a band stepped in fixed point: each row from the smaller run start
-// to the larger run end. Clamped to the canvas's columns unless kInside.
+// to the larger run end; a and b are left on the row after the band.
+// Clamped to the canvas's columns unless kInside.
 template <bool kInside>
-void fixed_side_rows(const Canvas &c, uint32_t *row, int64_t rows, int64_t as, int64_t ae, int64_t a_step, int64_t bs,
-                     int64_t be, int64_t b_step, uint32_t color) {
-    const int64_t stride = c.stride;
+void fixed_side_rows(const Canvas &c, uint32_t *row, int64_t rows, FixedRun &a, FixedRun &b, uint32_t color) {
+    const int64_t stride = c.stride, a_step = a.step, b_step = b.step;
+    int64_t as = a.s, ae = a.e, bs = b.s, be = b.e;
     for (; rows > 0; rows--, row += stride) {
         int64_t lo = std::min(as, bs) >> 32, hi = (std::max(ae, be) >> 32) + 1;
         if (kInside)
@@ -657,6 +694,29 @@ void fixed_side_rows(const Canvas &c, uint32_t *row, int64_t rows, int64_t as, i
         bs += b_step;
         be += b_step;
     }
+    a = {as, ae, a_step};
+    b = {bs, be, b_step};
+}
+
+// A side's run ends at row y in fixed point.
+template <class W>
+FixedRun fixed_run_at(const Side<W> &s, int64_t y) {
+    if (s.flat) return {0, 0, 0};
+    W k = y - s.top;
+    return {fixed_up(s.s0 + k * s.step, s.den), fixed_up(s.e0 + k * s.step, s.den), fixed_up((W)s.step, s.den)};
+}
+
+// Widens [*lo, *hi] by a side's run on a row it covers, clamped to its columns.
+template <class W>
+void add_fixed_run(const Side<W> &s, const FixedRun &r, int64_t *lo, int64_t *hi) {
+    *lo = std::min(*lo, s.flat ? s.xmin : std::max(r.s >> 32, s.xmin));
+    *hi = std::max(*hi, s.flat ? s.xmax : std::min(r.e >> 32, s.xmax));
+}
+
+// Moves a side's run ends on by one row.
+inline void step_fixed(FixedRun &r) {
+    r.s += r.step;
+    r.e += r.step;
 }
 
 // Fills rows [from, to) where sides a and b both cover the row but neither
@@ -668,13 +728,11 @@ void fill_side_band(const Canvas &c, const Side<W> &a, const Side<W> &b, int64_t
     uint32_t *row = canvas_row(c, from);
     const W ka = from - a.top, kb = from - b.top;
     if (side_fits_fixed(a, to - from) && side_fits_fixed(b, to - from)) {
-        int64_t as = fixed_up(a.s0 + ka * a.step, a.den), ae = fixed_up(a.e0 + ka * a.step, a.den);
-        int64_t bs = fixed_up(b.s0 + kb * b.step, b.den), be = fixed_up(b.e0 + kb * b.step, b.den);
-        int64_t a_step = fixed_up(a.step, a.den), b_step = fixed_up(b.step, b.den);
+        FixedRun ra = fixed_run_at(a, from), rb = fixed_run_at(b, from);
         if (inside)
-            fixed_side_rows<true>(c, row, to - from, as, ae, a_step, bs, be, b_step, color);
+            fixed_side_rows<true>(c, row, to - from, ra, rb, color);
         else
-            fixed_side_rows<false>(c, row, to - from, as, ae, a_step, bs, be, b_step, color);
+            fixed_side_rows<false>(c, row, to - from, ra, rb, color);
         return;
     }
     RunEnd as = run_end_of(a.s0 + ka * a.step, a.den), ae = run_end_of(a.e0 + ka * a.step, a.den);
@@ -699,12 +757,79 @@ void fill_side_band(const Canvas &c, const Side<W> &a, const Side<W> &b, int64_t
     }
 }
 
+// Rows of the bands between the corners' rows, one span a row.
+template <bool kInside>
+void fixed_band(const Canvas &c, int64_t from, int64_t to, FixedRun &a, FixedRun &b, uint32_t color) {
+    if (from < to) fixed_side_rows<kInside>(c, canvas_row(c, from), to - from, a, b, color);
+}
+
+// The triangle's visible rows [first, last] in one pass down, the run ends
+// stepped in fixed point: the long side throughout, the upper side to the
+// middle corner's row, the lower side from it. On the corners' rows sides end
+// and runs are clamped to their columns.
+template <class W, bool kInside>
+void fixed_triangle_rows(const Canvas &c, const Side<W> &long_side, const Side<W> &upper, const Side<W> &lower,
+                         int64_t first, int64_t last, uint32_t color) {
+    const int64_t ya = long_side.top, yb = upper.bottom, yc = long_side.bottom;
+    FixedRun l = fixed_run_at(long_side, first), u = {0, 0, 0}, w = {0, 0, 0};
+    if (first <= yb) u = fixed_run_at(upper, first);
+    int64_t y = first;
+    if (y == ya) {  // top corner's row, with the flat upper side if there is one
+        int64_t lo = INT64_MAX, hi = INT64_MIN;
+        add_fixed_run(long_side, l, &lo, &hi);
+        add_fixed_run(upper, u, &lo, &hi);
+        if (yb == ya) add_fixed_run(lower, fixed_run_at(lower, ya), &lo, &hi);
+        blit_row(c, canvas_row(c, y), lo, hi + 1, color);
+        step_fixed(l);
+        step_fixed(u);
+        y++;
+    }
+    if (y <= yb) {  // the upper band, then the middle corner's row
+        int64_t to = std::min(yb, last + 1);
+        fixed_band<kInside>(c, y, to, l, u, color);
+        y = to;
+        if (y == yb && y <= last) {
+            int64_t lo = INT64_MAX, hi = INT64_MIN;
+            add_fixed_run(long_side, l, &lo, &hi);
+            add_fixed_run(upper, u, &lo, &hi);
+            w = fixed_run_at(lower, yb);
+            add_fixed_run(lower, w, &lo, &hi);
+            blit_row(c, canvas_row(c, y), lo, hi + 1, color);
+            step_fixed(l);
+            step_fixed(w);
+            y++;
+        }
+    } else {
+        w = fixed_run_at(lower, y);
+    }
+    if (y > last) return;
+    int64_t to = std::min(yc, last + 1);  // the lower band, then the bottom corner's row
+    fixed_band<kInside>(c, y, to, l, w, color);
+    if (to == yc && yc <= last) {
+        int64_t lo = INT64_MAX, hi = INT64_MIN;
+        add_fixed_run(long_side, l, &lo, &hi);
+        add_fixed_run(lower, w, &lo, &hi);
+        blit_row(c, canvas_row(c, yc), lo, hi + 1, color);
+    }
+}
+
 // The triangle's rows: one span a row, from the corners' rows and the bands between them.
 template <class W>
 void triangle_rows(const Canvas &c, PixelPoint a, PixelPoint b, PixelPoint d, uint32_t color) {
     const Side<W> long_side = make_side<W>(a, d), upper = make_side<W>(a, b), lower = make_side<W>(b, d);
     const int64_t x_min = std::min({a.x, b.x, d.x}), x_max = std::max({a.x, b.x, d.x});
     const bool inside = x_min >= c.x0 && x_max < c.x1;
+    const int64_t first = std::max<int64_t>(a.y, c.y0), last = std::min<int64_t>(d.y, c.y1 - 1);
+    if (first > last || a.y == d.y) {  // nothing visible, or a single row (drawn below)
+    } else if (side_fits_fixed(long_side, last - first + 1) &&
+               (upper.flat || side_fits_fixed(upper, last - first + 1)) &&
+               (lower.flat || side_fits_fixed(lower, last - first + 1))) {
+        if (inside)
+            fixed_triangle_rows<W, true>(c, long_side, upper, lower, first, last, color);
+        else
+            fixed_triangle_rows<W, false>(c, long_side, upper, lower, first, last, color);
+        return;
+    }
     // The corners' rows, where sides end and runs are clamped.
     const int64_t corner_rows[3] = {a.y, b.y, d.y};
     for (int i = 0; i < 3; i++) {
@@ -735,9 +860,9 @@ void filled_outlined_triangle(const Canvas &c, const PixelPoint *points, uint32_
     if (b.y > d.y) std::swap(b, d);
     if (a.y > b.y) std::swap(a, b);
     const int32_t near = 1 << 24;  // corners this near the origin keep every product in 64 bits
-    bool small = true;
-    for (const PixelPoint &p : {a, b, d}) small = small && p.x > -near && p.x < near && p.y > -near && p.y < near;
-    if (small)
+    const int64_t reach = std::max<int64_t>({a.x, b.x, d.x, d.y, -(int64_t)a.y});
+    const int64_t reach_left = std::min({a.x, b.x, d.x});
+    if (reach < near && reach_left > -near)
         triangle_rows<int64_t>(c, a, b, d, color);
     else
         triangle_rows<i128>(c, a, b, d, color);

@@ -49,15 +49,24 @@ inline void fill_pixels(uint32_t *p, int64_t n, uint32_t color) {
         return;
     }
 #if defined(__SSE2__)
-    if (n >= 4) {  // four pixels a store, the last store overlapping the one before
+    if (n >= 4) {  // four pixels a store: two stores from each end, overlapping in the middle
         const __m128i four = _mm_set1_epi32((int)color);
-        uint32_t *last = p + n - 4;
-        for (; p < last; p += 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(p), four);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(last), four);
+        if (n >= 8) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 4), four);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(p + n - 8), four);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(p), four);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(p + n - 4), four);
         return;
     }
-#endif
+    if (n > 0) {  // one to three pixels: first, middle and last
+        p[0] = color;
+        p[n >> 1] = color;
+        p[n - 1] = color;
+    }
+#else
     for (int64_t i = 0; i < n; i++) p[i] = color;
+#endif
 }
 
 // Fills [xa, xb) of a row whose first pixel is row[0], clamped to the canvas's columns.
