@@ -263,10 +263,18 @@ void fill_ellipse_region(const Canvas &c, int64_t l, int64_t t, int64_t r, int64
     make_rows(e, l, t, r, b);
     int64_t from, to;
     visible_rows(c, t, b, &from, &to);
-    for (int64_t y = from; y < to; y++) {
-        int64_t mn, mx;
-        if (!e.row(e.row_k(y), &mn, &mx)) continue;
-        blit_span(c, y, l + mn, l + e.a - mn + 1, color);
+    if (from >= to) return;
+    uint32_t *row = canvas_row(c, from);
+    const int64_t up = t + e.b / 2, low = t + (e.b + 1) / 2;  // the middle row(s), k = 0
+    for (int64_t y = from; y < to; y++, row += c.stride) {
+        int64_t k = y <= up ? up - y : y - low, mn, mx;
+        if (e.walked) {
+            if (k > e.half || e.lmin[(size_t)k] < 0) continue;
+            mn = e.lmin[(size_t)k];
+        } else if (!e.row(k, &mn, &mx)) {
+            continue;
+        }
+        blit_row(c, row, l + mn, l + e.a - mn + 1, color);
     }
 }
 
@@ -379,7 +387,9 @@ constexpr int64_t kFixedLimit = int64_t(1) << 29;
 
 // Whether values with denominator den in columns (lo, hi) may be stepped in fixed point over rows rows.
 inline bool fits_fixed(int64_t lo, int64_t hi, int64_t den, int64_t rows) {
-    return lo > -kFixedLimit && hi < kFixedLimit && den <= (int64_t(1) << 32) / rows;
+    const int64_t two32 = int64_t(1) << 32;
+    return lo > -kFixedLimit && hi < kFixedLimit && den < two32 && rows < two32 &&
+           (uint64_t)den * (uint64_t)rows <= (uint64_t)two32;
 }
 
 // v + rem / den (0 <= rem < den <= 2^32) in 32.32 fixed point, rounded up.
@@ -437,7 +447,7 @@ inline void step_edge(Edge &e) {
 }
 
 // Smallest integer row n with n * kFixOne >= v.
-int64_t ceil_row(int64_t v) { return -floor_div(-(i128)v, kFixOne); }
+int64_t ceil_row(int64_t v) { return (int64_t)-((-(i128)v) >> kFixShift); }
 
 }  // namespace
 
@@ -492,8 +502,8 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
             e.step_q = floor_div(step, den);
             e.step_r = (int64_t)(step - (i128)e.step_q * den);
         }
-        e.x_lo = -floor_div64(-std::min(p.x, q.x), kFixOne);
-        e.x_hi = -floor_div64(-std::max(p.x, q.x), kFixOne);
+        e.x_lo = ceil_row(std::min(p.x, q.x));  // ceil to whole pixels, like a row
+        e.x_hi = ceil_row(std::max(p.x, q.x));
         e.dir = dir;
         edges.push_back(e);
         row_min = std::min(row_min, e.y_first);
@@ -1043,10 +1053,11 @@ void raster_cap(const Canvas &c, int64_t x, int64_t y, int64_t width, uint32_t c
     }
     const Disc &d = disc_for(width);
     int64_t from = std::max(top, c.y0), to = std::min(top + width, c.y1);
-    for (int64_t yy = from; yy < to; yy++) {
-        int64_t s = d.start[(size_t)(yy - top)];
-        blit_span(c, yy, left + s, left + width - s, color);
-    }
+    if (from >= to) return;
+    const int64_t *start = d.start.data() + (from - top);
+    uint32_t *row = canvas_row(c, from);
+    for (int64_t yy = from; yy < to; yy++, row += c.stride, start++)
+        blit_row(c, row, left + *start, left + width - *start, color);
 }
 
 namespace {
