@@ -686,26 +686,54 @@ struct FixedRun {
     int64_t s, e, step;
 };
 
-// Rows of a band stepped in fixed point: each row from the smaller run start
-// to the larger run end; a and b are left on the row after the band.
-// Clamped to the canvas's columns unless kInside.
+// Rows of a band whose runs are known in order: each row from the left run's
+// start to the right run's end. Clamped to the canvas's columns unless kInside.
 template <bool kInside>
-void fixed_side_rows(const Canvas &c, uint32_t *row, int64_t rows, FixedRun &a, FixedRun &b, uint32_t color) {
-    const int64_t stride = c.stride, a_step = a.step, b_step = b.step;
-    int64_t as = a.s, ae = a.e, bs = b.s, be = b.e;
+void ordered_side_rows(const Canvas &c, uint32_t *row, int64_t rows, int64_t ls, int64_t l_step, int64_t re,
+                       int64_t r_step, uint32_t color) {
+    const int64_t stride = c.stride;
     for (; rows > 0; rows--, row += stride) {
-        int64_t lo = std::min(as, bs) >> 32, hi = (std::max(ae, be) >> 32) + 1;
+        int64_t lo = ls >> 32, hi = (re >> 32) + 1;
         if (kInside)
             fill_pixels(row + lo, hi - lo, color);
         else
             blit_row(c, row, lo, hi, color);
-        as += a_step;
-        ae += a_step;
-        bs += b_step;
-        be += b_step;
+        ls += l_step;
+        re += r_step;
     }
-    a = {as, ae, a_step};
-    b = {bs, be, b_step};
+}
+
+// Rows of a band stepped in fixed point: each row from the smaller run start
+// to the larger run end; a and b are left on the row after the band. The
+// values are exactly linear in the row, so when one run starts left of the
+// other on the band's first and last rows it does on every row, and the
+// same for the ends: then each row needs no comparison. Clamped to the
+// canvas's columns unless kInside.
+template <bool kInside>
+void fixed_side_rows(const Canvas &c, uint32_t *row, int64_t rows, FixedRun &a, FixedRun &b, uint32_t color) {
+    const int64_t n1 = rows - 1, a_step = a.step, b_step = b.step;
+    const int64_t as1 = a.s + n1 * a_step, ae1 = a.e + n1 * a_step, bs1 = b.s + n1 * b_step, be1 = b.e + n1 * b_step;
+    if (a.s <= b.s && as1 <= bs1 && b.e >= a.e && be1 >= ae1) {
+        ordered_side_rows<kInside>(c, row, rows, a.s, a_step, b.e, b_step, color);
+    } else if (b.s <= a.s && bs1 <= as1 && a.e >= b.e && ae1 >= be1) {
+        ordered_side_rows<kInside>(c, row, rows, b.s, b_step, a.e, a_step, color);
+    } else {
+        const int64_t stride = c.stride;
+        int64_t as = a.s, ae = a.e, bs = b.s, be = b.e;
+        for (int64_t n = rows; n > 0; n--, row += stride) {
+            int64_t lo = std::min(as, bs) >> 32, hi = (std::max(ae, be) >> 32) + 1;
+            if (kInside)
+                fill_pixels(row + lo, hi - lo, color);
+            else
+                blit_row(c, row, lo, hi, color);
+            as += a_step;
+            ae += a_step;
+            bs += b_step;
+            be += b_step;
+        }
+    }
+    a = {as1 + a_step, ae1 + a_step, a_step};
+    b = {bs1 + b_step, be1 + b_step, b_step};
 }
 
 // A side's run ends at row y in fixed point.
