@@ -420,11 +420,33 @@ inline void skip_edge(Edge &e, int64_t n) {
 inline int64_t edge_ceil_fixed(const Edge &e) { return e.r > 0 ? fixed_from(e.q + 1, e.r - 1, e.den) : fixed_from(e.q, e.den - 1, e.den); }
 
 // Rows of a two-edge band stepped in fixed point: [ceil(x) of one, ceil(x) of
-// the other) in either order. Clamped to the canvas's columns unless kInside.
+// the other) in either order. The values are exactly linear in the row, so
+// when one edge is left of the other on the band's first and last rows it
+// is on every row, and the rows need no comparison. Clamped to the canvas's
+// columns unless kInside. Kept out of line so that its few values stay in
+// registers.
 template <bool kInside>
-void fixed_edge_rows(const Canvas &c, uint32_t *row, int64_t rows, int64_t a, int64_t a_step, int64_t b, int64_t b_step,
-                     uint32_t color) {
-    const int64_t stride = c.stride;
+[[gnu::noinline]] void fixed_edge_rows(const Canvas &c, uint32_t *row, int64_t rows, int64_t a, int64_t a_step,
+                                       int64_t b, int64_t b_step, uint32_t color) {
+    const int64_t stride = c.stride, n1 = rows - 1;
+    const int64_t a1 = a + n1 * a_step, b1 = b + n1 * b_step;
+    if ((a <= b && a1 <= b1) || (b <= a && b1 <= a1)) {
+        int64_t l = a, l_step = a_step, r = b, r_step = b_step;
+        if (b < a || b1 < a1) {
+            std::swap(l, r);
+            std::swap(l_step, r_step);
+        }
+        for (; rows > 0; rows--, row += stride) {
+            int64_t lo = l >> 32, hi = r >> 32;
+            if (kInside)
+                fill_pixels(row + lo, hi - lo, color);
+            else
+                blit_row(c, row, lo, hi, color);
+            l += l_step;
+            r += r_step;
+        }
+        return;
+    }
     for (; rows > 0; rows--, row += stride) {
         int64_t lo = std::min(a, b) >> 32, hi = std::max(a, b) >> 32;
         if (kInside)
