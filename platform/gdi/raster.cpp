@@ -469,7 +469,7 @@ inline void step_edge(Edge &e) {
 }
 
 // Smallest integer row n with n * kFixOne >= v.
-int64_t ceil_row(int64_t v) { return (int64_t)-((-(i128)v) >> kFixShift); }
+int64_t ceil_row(int64_t v) { return v == INT64_MIN ? v >> kFixShift : -((-v) >> kFixShift); }
 
 }  // namespace
 
@@ -758,19 +758,21 @@ void fixed_side_rows(const Canvas &c, uint32_t *row, int64_t rows, FixedRun &a, 
     b = {bs1 + b_step, be1 + b_step, b_step};
 }
 
-// A side's run ends at row y in fixed point.
+// A side's run ends at row y in fixed point; a flat side's are its ends, unmoving.
 template <class W>
 FixedRun fixed_run_at(const Side<W> &s, int64_t y) {
-    if (s.flat) return {0, 0, 0};
+    if (s.flat) return {(int64_t)((uint64_t)s.xmin << 32), (int64_t)((uint64_t)s.xmax << 32), 0};
     W k = y - s.top;
-    return {fixed_up(s.s0 + k * s.step, s.den), fixed_up(s.e0 + k * s.step, s.den), fixed_up((W)s.step, s.den)};
+    int64_t start = fixed_up(s.s0 + k * s.step, s.den);
+    int64_t end = s.e0 == s.s0 ? start : fixed_up(s.e0 + k * s.step, s.den);  // a steep side's run is one pixel
+    return {start, end, fixed_up((W)s.step, s.den)};
 }
 
 // Widens [*lo, *hi] by a side's run on a row it covers, clamped to its columns.
 template <class W>
 void add_fixed_run(const Side<W> &s, const FixedRun &r, int64_t *lo, int64_t *hi) {
-    *lo = std::min(*lo, s.flat ? s.xmin : std::max(r.s >> 32, s.xmin));
-    *hi = std::max(*hi, s.flat ? s.xmax : std::min(r.e >> 32, s.xmax));
+    *lo = std::min(*lo, std::max(r.s >> 32, s.xmin));
+    *hi = std::max(*hi, std::min(r.e >> 32, s.xmax));
 }
 
 // Moves a side's run ends on by one row.
@@ -929,6 +931,64 @@ void filled_outlined_triangle(const Canvas &c, const PixelPoint *points, uint32_
 }
 
 }  // namespace
+
+// Fills a parallelogram with whole-pixel corners near the origin by walking
+// its two sides from the top corner down, band by band; anything else goes
+// to raster_polygon_fill, whose pixels these are.
+void raster_parallelogram_fill(const Canvas &c, const FixPoint *points, uint32_t color) {
+    const int64_t near = int64_t(1) << 24;  // keeps every product below in 64 bits
+    int64_t x[4], y[4];
+    bool usable = true;
+    for (int i = 0; i < 4; i++) {
+        usable = usable && ((points[i].x | points[i].y) & (kFixOne - 1)) == 0;
+        x[i] = points[i].x >> kFixShift;
+        y[i] = points[i].y >> kFixShift;
+        usable = usable && x[i] > -near && x[i] < near && y[i] > -near && y[i] < near;
+    }
+    // A parallelogram (opposite sides equal) of non-zero area is convex: each
+    // row crosses one side of each chain from the top corner to the bottom one.
+    const int64_t area = (x[1] - x[0]) * (y[3] - y[0]) - (y[1] - y[0]) * (x[3] - x[0]);
+    usable = usable && x[0] + x[2] == x[1] + x[3] && y[0] + y[2] == y[1] + y[3] && area != 0;
+    int top = 0, bottom = 0;
+    for (int i = 1; i < 4; i++) {
+        if (y[i] < y[top]) top = i;
+        if (y[i] > y[bottom]) bottom = i;
+    }
+    const int64_t first = std::max(y[top], c.y0), end = std::min(y[bottom], c.y1);
+    if (usable && first < end && (y[bottom] - y[top]) * (end - first) > (int64_t(1) << 32)) usable = false;
+    if (!usable) {
+        raster_polygon_fill(c, points, 4, color);
+        return;
+    }
+    if (first >= end) return;
+    const int64_t x_min = std::min({x[0], x[1], x[2], x[3]}), x_max = std::max({x[0], x[1], x[2], x[3]});
+    const bool inside = x_min >= c.x0 && x_max <= c.x1;
+    // Each chain: its current corner and the next one along it (one chain forwards, one backwards).
+    int a_from = top, b_from = top;
+    auto next = [](int i, int dir) { return (i + dir + 4) & 3; };
+    int64_t y_now = first;
+    while (y_now < end) {
+        while (y[next(a_from, 1)] <= y_now) a_from = next(a_from, 1);  // the side covering row y_now
+        while (y[next(b_from, -1)] <= y_now) b_from = next(b_from, -1);
+        const int a_to = next(a_from, 1), b_to = next(b_from, -1);
+        const int64_t band_end = std::min({y[a_to], y[b_to], end});
+        // ceil(x) at row y_now and its step, in fixed point: x = x0 + (y - y0) dx / dy.
+        auto start = [&](int from, int to, int64_t *step) {
+            const int64_t dx = x[to] - x[from], dy = y[to] - y[from];
+            const int64_t num = x[from] * dy + (y_now - y[from]) * dx + dy - 1;  // ceil by flooring num / dy
+            const int64_t v = floor_div64(num, dy), step_q = floor_div64(dx, dy);
+            *step = fixed_from(step_q, dx - step_q * dy, dy);
+            return fixed_from(v, num - v * dy, dy);
+        };
+        int64_t a_step, b_step;
+        const int64_t a = start(a_from, a_to, &a_step), b = start(b_from, b_to, &b_step);
+        if (inside)
+            fixed_edge_rows<true>(c, canvas_row(c, y_now), band_end - y_now, a, a_step, b, b_step, color);
+        else
+            fixed_edge_rows<false>(c, canvas_row(c, y_now), band_end - y_now, a, a_step, b, b_step, color);
+        y_now = band_end;
+    }
+}
 
 // Filled polygon on whole-pixel corners, then its outline.
 void raster_polygon(const Canvas &c, const PixelPoint *points, int64_t count, int64_t pen_width,
@@ -1172,7 +1232,7 @@ void wide_body(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64_t y1, 
         p[1] = {(x0 - narrow_x) * kFixOne, (y0 + narrow_y) * kFixOne};
         p[2] = {(x1 - narrow_x) * kFixOne, (y1 + narrow_y) * kFixOne};
         p[3] = {(x1 + wide_x) * kFixOne, (y1 - wide_y) * kFixOne};
-        raster_polygon_fill(c, p, 4, color);
+        raster_parallelogram_fill(c, p, color);
     }
 }
 

@@ -148,6 +148,34 @@ TEST(GdiRaster, TriangleDrawnInTwoRowBandsMatchesOneCall) {
     }
 }
 
+TEST(GdiRaster, ParallelogramFillMatchesPolygonFill) {
+    std::mt19937 rng(seed() + 3);
+    Surface want, got;
+    for (int n = 0; n < kCases; n++) {
+        auto near = [&]() { return (int64_t)(rng() % 100) - 18; };
+        int64_t x0 = near(), y0 = near(), ux = (int64_t)(rng() % 41) - 20, uy = (int64_t)(rng() % 41) - 20;
+        int64_t vx = near() - x0, vy = near() - y0;
+        if (n % 7 == 0) vy = 0;                      // a flat side
+        if (n % 11 == 0) ux = vx * 2, uy = vy * 2;   // no area
+        if (n % 13 == 0) vy += (int64_t)1 << (12 + rng() % 14);  // far below
+        FixPoint p[4] = {{x0, y0}, {x0 + ux, y0 + uy}, {x0 + ux + vx, y0 + uy + vy}, {x0 + vx, y0 + vy}};
+        for (FixPoint &q : p) q = {q.x * kFixOne, q.y * kFixOne};
+        if (n % 17 == 0) p[2].x += 3;                // not a parallelogram
+        if (n % 19 == 0) p[1].y += kFixOne / 2;      // a corner between pixels
+        Canvas c = n % 2 ? random_clip(rng, got) : got.whole();
+        Canvas cw = c;
+        cw.pixels = want.pixels.data();
+        want.clear();
+        got.clear();
+        raster_polygon_fill(cw, p, 4, kInk);
+        raster_parallelogram_fill(c, p, kInk);
+        std::string d = first_difference(want, got);
+        ASSERT_EQ(d, "") << "case " << n << ": corners (" << p[0].x << "," << p[0].y << ") (" << p[1].x << ","
+                         << p[1].y << ") (" << p[2].x << "," << p[2].y << ") (" << p[3].x << "," << p[3].y
+                         << ") in 1/" << kFixOne << " pixel";
+    }
+}
+
 // Filled polygons of any shape and wide lines, drawn in two row bands.
 TEST(GdiRaster, PolygonsAndWideLinesDrawnInTwoRowBandsMatchOneCall) {
     std::mt19937 rng(seed() + 2);
