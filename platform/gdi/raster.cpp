@@ -266,15 +266,18 @@ void fill_ellipse_region(const Canvas &c, int64_t l, int64_t t, int64_t r, int64
     if (from >= to) return;
     uint32_t *row = canvas_row(c, from);
     const int64_t up = t + e.b / 2, low = t + (e.b + 1) / 2;  // the middle row(s), k = 0
-    for (int64_t y = from; y < to; y++, row += c.stride) {
-        int64_t k = y <= up ? up - y : y - low, mn, mx;
-        if (e.walked) {
-            if (k > e.half || e.lmin[(size_t)k] < 0) continue;
-            mn = e.lmin[(size_t)k];
-        } else if (!e.row(k, &mn, &mx)) {
-            continue;
+    const int64_t right = l + e.a + 1;
+    if (e.walked) {
+        const int64_t *lmin = e.lmin.data();
+        for (int64_t y = from; y < to; y++, row += c.stride) {
+            int64_t mn = lmin[y <= up ? up - y : y - low];  // rows lie within the box: k <= half
+            if (mn >= 0) blit_row(c, row, l + mn, right - mn, color);
         }
-        blit_row(c, row, l + mn, l + e.a - mn + 1, color);
+        return;
+    }
+    for (int64_t y = from; y < to; y++, row += c.stride) {
+        int64_t mn, mx;
+        if (e.row(y <= up ? up - y : y - low, &mn, &mx)) blit_row(c, row, l + mn, right - mn, color);
     }
 }
 
@@ -699,6 +702,8 @@ bool side_fits_fixed(const Side<W> &s, int64_t rows) {
 // n / den in 32.32 fixed point, rounded up (den <= 2^32, the quotient below 2^30).
 template <class W>
 int64_t fixed_up(W n, int64_t den) {
+    const int64_t small = int64_t(1) << 30;
+    if (n > -small && n < small) return floor_div64((int64_t)n * (int64_t(1) << 32) + den - 1, den);  // one division
     RunEnd e = run_end_of(n, den);
     return fixed_from(e.v, e.rem, den);
 }
@@ -879,8 +884,7 @@ void fixed_triangle_rows(const Canvas &c, const Side<W> &long_side, const Side<W
 template <class W>
 void triangle_rows(const Canvas &c, PixelPoint a, PixelPoint b, PixelPoint d, uint32_t color) {
     const Side<W> long_side = make_side<W>(a, d), upper = make_side<W>(a, b), lower = make_side<W>(b, d);
-    const int64_t x_min = std::min({a.x, b.x, d.x}), x_max = std::max({a.x, b.x, d.x});
-    const bool inside = x_min >= c.x0 && x_max < c.x1;
+    const bool inside = std::min(long_side.xmin, upper.xmin) >= c.x0 && std::max(long_side.xmax, upper.xmax) < c.x1;
     const int64_t first = std::max<int64_t>(a.y, c.y0), last = std::min<int64_t>(d.y, c.y1 - 1);
     if (first > last || a.y == d.y) {  // nothing visible, or a single row (drawn below)
     } else if (side_fits_fixed(long_side, last - first + 1) &&
@@ -922,9 +926,8 @@ void filled_outlined_triangle(const Canvas &c, const PixelPoint *points, uint32_
     if (b.y > d.y) std::swap(b, d);
     if (a.y > b.y) std::swap(a, b);
     const int32_t near = 1 << 24;  // corners this near the origin keep every product in 64 bits
-    const int64_t reach = std::max<int64_t>({a.x, b.x, d.x, d.y, -(int64_t)a.y});
-    const int64_t reach_left = std::min({a.x, b.x, d.x});
-    if (reach < near && reach_left > -near)
+    auto is_near = [&](int32_t v) { return v > -near && v < near; };
+    if (is_near(a.x) && is_near(b.x) && is_near(d.x) && is_near(a.y) && is_near(d.y))
         triangle_rows<int64_t>(c, a, b, d, color);
     else
         triangle_rows<i128>(c, a, b, d, color);
