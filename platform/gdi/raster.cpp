@@ -251,6 +251,25 @@ void visible_rows(const Canvas &c, int64_t t, int64_t b, int64_t *from, int64_t 
     *to = std::min(b, c.y1);
 }
 
+// The rows of the ellipse in box [l, r) x [t, b) (at least 3 x 3). The walk
+// depends only on the box's size and the same few sizes recur frame after
+// frame, so the last eight walked sizes are kept.
+const EllipseRows &rows_for(int64_t l, int64_t t, int64_t r, int64_t b) {
+    thread_local EllipseRows cache[8];
+    thread_local int next = 0;
+    for (EllipseRows &e : cache) {
+        if (e.walked && e.a == r - l - 1 && e.b == b - t - 1) {
+            e.left = l;
+            e.top = t;
+            return e;
+        }
+    }
+    EllipseRows &e = cache[next];
+    next = (next + 1) & 7;
+    make_rows(e, l, t, r, b);
+    return e;
+}
+
 // Filled ellipse region (outline included) in one colour, or a box when a
 // side is 2 or less.
 void fill_ellipse_region(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, uint32_t color) {
@@ -259,8 +278,7 @@ void fill_ellipse_region(const Canvas &c, int64_t l, int64_t t, int64_t r, int64
         raster_fill_rect(c, l, t, r, b, color);
         return;
     }
-    thread_local EllipseRows e;  // reused: its rows keep their storage
-    make_rows(e, l, t, r, b);
+    const EllipseRows &e = rows_for(l, t, r, b);
     int64_t from, to;
     visible_rows(c, t, b, &from, &to);
     if (from >= to) return;
@@ -1152,6 +1170,22 @@ const Disc &disc_for(int64_t width) {
     return d;
 }
 
+// The rows of a cached disc placed on (x, y) as a round cap.
+void disc_rows(const Canvas &c, const Disc &d, int64_t x, int64_t y, uint32_t color) {
+    const int64_t width = d.width, left = x - width / 2, top = y - width / 2;
+    int64_t from = std::max(top, c.y0), to = std::min(top + width, c.y1);
+    if (from >= to) return;
+    const int64_t *start = d.start.data() + (from - top);
+    uint32_t *row = canvas_row(c, from);
+    if (left >= c.x0 && left + width <= c.x1) {  // the disc lies within the canvas's columns
+        for (int64_t yy = from; yy < to; yy++, row += c.stride, start++)
+            fill_pixels(row + left + *start, width - 2 * *start, color);
+        return;
+    }
+    for (int64_t yy = from; yy < to; yy++, row += c.stride, start++)
+        blit_row(c, row, left + *start, left + width - *start, color);
+}
+
 }  // namespace
 
 // Round cap: a width x width disc whose rows and columns run from
@@ -1164,13 +1198,7 @@ void raster_cap(const Canvas &c, int64_t x, int64_t y, int64_t width, uint32_t c
         fill_ellipse_region(c, left, top, left + width, top + width, color);
         return;
     }
-    const Disc &d = disc_for(width);
-    int64_t from = std::max(top, c.y0), to = std::min(top + width, c.y1);
-    if (from >= to) return;
-    const int64_t *start = d.start.data() + (from - top);
-    uint32_t *row = canvas_row(c, from);
-    for (int64_t yy = from; yy < to; yy++, row += c.stride, start++)
-        blit_row(c, row, left + *start, left + width - *start, color);
+    disc_rows(c, disc_for(width), x, y, color);
 }
 
 namespace {
@@ -1249,8 +1277,14 @@ void raster_wide_line(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64
         std::max(y0, y1) + hi < c.y0 || std::min(y0, y1) - lo - 1 > c.y1)
         return;
     wide_body(c, x0, y0, x1, y1, width, color);
-    raster_cap(c, x0, y0, width, color);
-    raster_cap(c, x1, y1, width, color);
+    if (width > 4096) {
+        raster_cap(c, x0, y0, width, color);
+        raster_cap(c, x1, y1, width, color);
+        return;
+    }
+    const Disc &d = disc_for(width);
+    disc_rows(c, d, x0, y0, color);
+    disc_rows(c, d, x1, y1, color);
 }
 
 // Wide ellipse outline: every pixel of the one-pixel outline carries a round
