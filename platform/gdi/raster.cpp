@@ -737,8 +737,9 @@ template <bool kInside>
 void ordered_side_rows(const Canvas &c, uint32_t *row, int64_t rows, int64_t ls, int64_t l_step, int64_t re,
                        int64_t r_step, uint32_t color) {
     const int64_t stride = c.stride;
+    re += int64_t(1) << 32;  // one column on: the run's end becomes the span's end
     for (; rows > 0; rows--, row += stride) {
-        int64_t lo = ls >> 32, hi = (re >> 32) + 1;
+        int64_t lo = ls >> 32, hi = re >> 32;
         if (kInside)
             fill_pixels(row + lo, hi - lo, color);
         else
