@@ -438,7 +438,9 @@ inline void skip_edge(Edge &e, int64_t n) {
 }
 
 // ceil(x) of an edge, in fixed point.
-inline int64_t edge_ceil_fixed(const Edge &e) { return e.r > 0 ? fixed_from(e.q + 1, e.r - 1, e.den) : fixed_from(e.q, e.den - 1, e.den); }
+inline int64_t edge_ceil_fixed(const Edge &e) {
+    return e.r > 0 ? fixed_from(e.q + 1, e.r - 1, e.den) : fixed_from(e.q, e.den - 1, e.den);
+}
 
 // Rows of a two-edge band stepped in fixed point: [ceil(x) of one, ceil(x) of
 // the other) in either order. The values are exactly linear in the row, so
@@ -584,7 +586,8 @@ void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count,
             fits_fixed(active[1]->x_lo, active[1]->x_hi, active[1]->den, rows)) {
             Edge &ea = *active[0], &eb = *active[1];
             int64_t a = edge_ceil_fixed(ea), b = edge_ceil_fixed(eb);
-            int64_t a_step = fixed_from(ea.step_q, ea.step_r, ea.den), b_step = fixed_from(eb.step_q, eb.step_r, eb.den);
+            int64_t a_step = fixed_from(ea.step_q, ea.step_r, ea.den);
+            int64_t b_step = fixed_from(eb.step_q, eb.step_r, eb.den);
             if (std::min(ea.x_lo, eb.x_lo) >= c.x0 && std::max(ea.x_hi, eb.x_hi) <= c.x1)
                 fixed_edge_rows<true>(c, row, rows, a, a_step, b, b_step, color);
             else

@@ -56,8 +56,10 @@ std::string first_difference(const Surface &want, const Surface &got) {
     for (int y = 0; y < kSide; y++)
         for (int x = 0; x < kSide; x++) {
             uint32_t w = want.pixels[(size_t)y * kSide + x], g = got.pixels[(size_t)y * kSide + x];
-            if (w != g)
-                return "pixel (" + std::to_string(x) + "," + std::to_string(y) + ") " + (w == kInk ? "missing" : "extra");
+            if (w != g) {
+                std::string where = "pixel (" + std::to_string(x) + "," + std::to_string(y) + ") ";
+                return where + (w == kInk ? "missing" : "extra");
+            }
         }
     return "";
 }
