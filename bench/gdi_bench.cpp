@@ -136,13 +136,27 @@ void left_fighter(HDC dc, int x, int y) {
     line(dc, kGold, x - 30, y, x - 32, y - 20, 8);
 }
 
+// The campfire: 30 small triangles, each filled and outlined in one colour.
+void campfire(HDC dc) {
+    static const int base_x[8] = {78, 87, 94, 103, 110, 116, 125, 132};
+    static const int base_y[8] = {74, 67, 77, 75, 69, 72, 70, 73};
+    for (int i = 0; i < 7; i++) {
+        int a = 95 + 5 * i;
+        triangle(dc, kOrange, a - 5, 40 - i % 5, a + 7, 40 - (i * 3) % 5, base_x[i] + 2, base_y[i] + 9 + i % 7, 0);
+        triangle(dc, kYellow, a - 1, 39 - i % 6, a + 4, 39 - (i * 2) % 6, base_x[i] + 4, base_y[i] + 5 - i % 5, 0);
+    }
+    for (int i = 0; i < 8; i++) {
+        int b = 88 + 5 * i;
+        triangle(dc, kOrange, b, 30 - i % 8, b + 7, 30 - (i * 3) % 8, base_x[i], base_y[i], 0);
+        triangle(dc, kYellow, b + 2, 29 - i % 9, b + 5, 29 - (i * 2) % 9, base_x[i], base_y[i] - 4 - i % 5, 0);
+    }
+}
+
 // One frame of the main loop: scene, both fighters and the action panel.
 void battle_frame(HDC dc, bool with_text) {
     static const int star_x[7] = {-250, -170, -60, 20, 110, 190, 270};
     static const int star_y[7] = {240, 170, 210, 160, 230, 190, 220};
     static const COLORREF star_c[7] = {kChalk, kYellow, kRed, kTurquoise, kGold, kOrange, kDustyPlum};
-    static const int base_x[8] = {78, 87, 94, 103, 110, 116, 125, 132};
-    static const int base_y[8] = {74, 67, 77, 75, 69, 72, 70, 73};
     rect(dc, kBlack, -300, -250, 300, 250, 0);
     line(dc, kChalk, -100, 227, -100, 203, 2);  // the flyer
     oval(dc, kTurquoise, -115, 221, -85, 209, 0);
@@ -169,16 +183,7 @@ void battle_frame(HDC dc, bool with_text) {
     oval(dc, kGray20, 82, -95, 138, 55, 0);
     line(dc, kGray20, 120, -20, 180, -20, 4);
     rect(dc, kSeaGreen, 80, -100, 140, -80, 0);
-    for (int i = 0; i < 7; i++) {  // the campfire
-        int a = 95 + 5 * i;
-        triangle(dc, kOrange, a - 5, 40 - i % 5, a + 7, 40 - (i * 3) % 5, base_x[i] + 2, base_y[i] + 9 + i % 7, 0);
-        triangle(dc, kYellow, a - 1, 39 - i % 6, a + 4, 39 - (i * 2) % 6, base_x[i] + 4, base_y[i] + 5 - i % 5, 0);
-    }
-    for (int i = 0; i < 8; i++) {
-        int b = 88 + 5 * i;
-        triangle(dc, kOrange, b, 30 - i % 8, b + 7, 30 - (i * 3) % 8, base_x[i], base_y[i], 0);
-        triangle(dc, kYellow, b + 2, 29 - i % 9, b + 5, 29 - (i * 2) % 9, base_x[i], base_y[i] - 4 - i % 5, 0);
-    }
+    campfire(dc);
     right_fighter(dc, 185, -110);
     left_fighter(dc, -185, -110);
     rect(dc, kBlack, -135, -145, -5, -207, 0);  // the action panel
@@ -249,6 +254,12 @@ void BM_FilledTriangle(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_FilledTriangle);
+
+void BM_Campfire(benchmark::State &state) {
+    BackBuffer bb;
+    for (auto _ : state) campfire(bb.dc);
+}
+BENCHMARK(BM_Campfire);
 
 void BM_SmallTriangle(benchmark::State &state) {
     BackBuffer bb;

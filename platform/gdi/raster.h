@@ -44,20 +44,31 @@ void fill_pixels_long(uint32_t *p, int64_t n, uint32_t color);
 
 // Fills n pixels with one value; short runs stay inline, long ones go to memset.
 inline void fill_pixels(uint32_t *p, int64_t n, uint32_t color) {
+#if defined(__SSE2__)
+    const __m128i four = _mm_set1_epi32((int)color);  // first, so that a loop of fills makes it once
+#endif
     if (n >= 16) {
         fill_pixels_long(p, n, color);
         return;
     }
 #if defined(__SSE2__)
-    if (n >= 4) {  // four pixels a store, the last store overlapping the one before
-        const __m128i four = _mm_set1_epi32((int)color);
-        uint32_t *last = p + n - 4;
-        for (; p < last; p += 4) _mm_storeu_si128(reinterpret_cast<__m128i *>(p), four);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(last), four);
+    if (n >= 4) {  // four pixels a store: two stores from each end, overlapping in the middle
+        if (n >= 8) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 4), four);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(p + n - 8), four);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(p), four);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(p + n - 4), four);
         return;
     }
-#endif
+    if (n > 0) {  // one to three pixels: first, middle and last
+        p[0] = color;
+        p[n >> 1] = color;
+        p[n - 1] = color;
+    }
+#else
     for (int64_t i = 0; i < n; i++) p[i] = color;
+#endif
 }
 
 // Fills [xa, xb) of a row whose first pixel is row[0], clamped to the canvas's columns.
@@ -95,6 +106,10 @@ void raster_ellipse(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b,
 // Fills a polygon (fixed-point corners) by the alternate rule: on row y the
 // spans run from ceil(x_left) to ceil(x_right), edges covering top <= y < bottom.
 void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count, uint32_t color);
+
+// The same for a parallelogram (four corners, opposite sides equal), faster
+// when its corners are whole pixels near the origin.
+void raster_parallelogram_fill(const Canvas &c, const FixPoint *points, uint32_t color);
 
 // Polygon(): the brush fills by the alternate rule, then the pen (0: none)
 // outlines it edge by edge.

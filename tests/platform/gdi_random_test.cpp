@@ -152,6 +152,28 @@ TEST(GdiRandom, SpanFillMatchesPerPixelPolygonRule) {
     }
 }
 
+// Corners thousands to millions of pixels away give long edges with fine
+// slopes, where stepped positions need their full precision.
+TEST(GdiRandom, SpanFillWithFarCornersMatchesPerPixelPolygonRule) {
+    std::mt19937 rng(seed() + 5);
+    MemoryDc m(kSize, kSize);
+    for (int c = 0; c < kCases; c++) {
+        int n = 3 + (int)(rng() % 4);
+        std::vector<POINT> p((size_t)n);
+        for (POINT &q : p) q = {(LONG)(rng() % 84) - 10, (LONG)(rng() % 84) - 10};
+        for (int far = 0; far < 1 + c % 2; far++) {
+            POINT &q = p[rng() % p.size()];
+            LONG reach = (LONG)1 << (10 + rng() % 15);
+            q.x += (LONG)(rng() % 3 - 1) * reach;
+            q.y += (LONG)(rng() % 3 - 1) * reach;
+        }
+        m.clear(kWhite);
+        draw(m.dc, Shape::Polygon, -1, true, p);
+        std::string d = first_difference(reference_fill(p), pixels_of(m, kBrush));
+        ASSERT_EQ(d, "") << "case " << c << ": Polygon " << points_text(p) << ", null pen";
+    }
+}
+
 TEST(GdiRandom, LinesMatchPerPixelRule) {
     std::mt19937 rng(seed() + 1);
     MemoryDc m(kSize, kSize);
