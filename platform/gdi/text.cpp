@@ -622,8 +622,10 @@ Box intersect(const Box &a, const Box &b) {
             std::min(a.bottom, b.bottom)};
 }
 
-// Fills a box, already inside the surface, with one colour.
+// Fills a box, already inside the surface, with one colour; an empty box
+// (left at or past right) fills nothing.
 void fill_box(Surface *surface, const Box &box, uint32_t color) {
+    if (box.left >= box.right) return;
     for (int64_t row = box.top; row < box.bottom; ++row) {
         uint32_t *line = surface->pixels + row * surface->stride;
         std::fill(line + box.left, line + box.right, color);

@@ -248,6 +248,26 @@ TEST(TextDraw, ExtremeCoordinatesWriteNothingOutside) {
     }
 }
 
+// A run starting just right of the clip still counts as reaching it (its
+// glyphs may lean left), but its cell and underline lie wholly outside: they
+// must fill nothing rather than run backwards through memory.
+TEST(TextDraw, RunStartingJustRightOfTheClipFillsNothing) {
+    FontRequest underlined = named(-12);
+    underlined.underline = true;
+    underlined.strike_out = true;
+    FontFace *faces[] = {text_face(named(-12)), text_face(underlined), text_face(named(-300)),
+                         fixed_font()};
+    for (FontFace *face : faces) {
+        for (int x = 40; x < 80; ++x) {
+            Canvas canvas(50, 30);
+            RECT clip = {0, 0, 40, 30};
+            text_draw(face, &canvas.surface, clip, x, 2, "Laser", 5, kRed, true, kBlue);
+            ASSERT_TRUE(canvas.guard_intact()) << x;
+            ASSERT_TRUE(empty(canvas.changed())) << x;
+        }
+    }
+}
+
 TEST(TextDraw, MegabyteStringsOutsideOrAcrossTheSurface) {
     FontFace *face = text_face(named(-12));
     std::string text(1 << 20, 'x');
