@@ -140,14 +140,15 @@ struct RequestKey {
     }
 };
 
-// Whether two requests ask for the same font: stock fonts by index alone,
-// others by every field the cache key holds.
+// Whether two requests surely ask for the same font: stock fonts by index
+// alone, others by every field the cache key holds. Names are compared
+// byte for byte, so one with other bytes after its end merely misses.
 bool same_font(const FontRequest &a, const FontRequest &b) {
     if (a.stock >= 0 || b.stock >= 0) return a.stock == b.stock;
     return a.height == b.height && a.width == b.width && a.weight == b.weight &&
            a.italic == b.italic && a.underline == b.underline && a.strike_out == b.strike_out &&
            a.pitch_and_family == b.pitch_and_family &&
-           std::strncmp(a.face, b.face, sizeof a.face) == 0;
+           std::memcmp(a.face, b.face, sizeof a.face) == 0;
 }
 
 // What the font mapper found for a family, weight and slant.
@@ -737,19 +738,19 @@ __attribute__((target("avx2"))) void blend_box_avx2(uint32_t *dst, int64_t strid
         reinterpret_cast<const __m256i *>(kLaneMask + 8 - ((width - 1) % 8 + 1)));
     const int64_t last = (width - 1) / 8 * 8;  // the last group's first column
     const int64_t pitch = g.width;
+    const int64_t plane = static_cast<int64_t>(g.coverage.size()) + 8;  // blue-red to green-top
     const uint32_t *br = g.weights.data() + wy * pitch + wx;
-    const uint32_t *gt = br + g.coverage.size() + 8;
     uint32_t *const end = dst + rows * stride;
     if (last == 0) {
         // Narrow glyphs, as most are: one group a row.
-        for (; dst != end; dst += stride, br += pitch, gt += pitch)
-            blend_group_avx2(dst, br, gt, tail, src_br, src_gt);
+        for (; dst != end; dst += stride, br += pitch)
+            blend_group_avx2(dst, br, br + plane, tail, src_br, src_gt);
         return;
     }
-    for (; dst != end; dst += stride, br += pitch, gt += pitch) {
+    for (; dst != end; dst += stride, br += pitch) {
         for (int64_t col = 0; col < last; col += 8)
-            blend_group_avx2(dst + col, br + col, gt + col, all, src_br, src_gt);
-        blend_group_avx2(dst + last, br + last, gt + last, tail, src_br, src_gt);
+            blend_group_avx2(dst + col, br + col, br + plane + col, all, src_br, src_gt);
+        blend_group_avx2(dst + last, br + last, br + plane + last, tail, src_br, src_gt);
     }
 }
 
@@ -777,8 +778,8 @@ void fill_box(Surface *surface, const Box &box, uint32_t color) {
 }
 
 // Blends a glyph's coverage at (gx, gy) (its bitmap's top-left) inside clip.
-void blit_glyph(Surface *surface, const Box &clip, const Glyph &g, int64_t gx, int64_t gy,
-                uint32_t color) {
+[[gnu::always_inline]] inline void blit_glyph(Surface *surface, const Box &clip, const Glyph &g,
+                                              int64_t gx, int64_t gy, uint32_t color) {
     Box area = intersect(clip, {gx, gy, gx + g.width, gy + g.rows});
     if (area.left >= area.right || area.top >= area.bottom) return;
     uint32_t *dst = surface->pixels + area.top * surface->stride + area.left;
@@ -795,8 +796,10 @@ void blit_glyph(Surface *surface, const Box &clip, const Glyph &g, int64_t gx, i
 
 // Draws one character whose cell starts at pen: its glyph, or an outline box
 // when no font could be opened; glyphs wholly left of bounds are skipped.
-void draw_character(FontFace *face, Surface *surface, const Box &bounds, unsigned char byte,
-                    int64_t pen, int64_t top, int64_t baseline, uint32_t color) {
+[[gnu::always_inline]] inline void draw_character(FontFace *face, Surface *surface,
+                                                  const Box &bounds, unsigned char byte,
+                                                  int64_t pen, int64_t top, int64_t baseline,
+                                                  uint32_t color) {
     if (SizedFace *s = face->sized) {
         const Glyph &g = glyph_bitmap(s, byte);
         int shift = face->cell_width > 0 ? (face->cell_width - g.advance) / 2 : 0;
