@@ -735,8 +735,8 @@ __attribute__((target("avx2"))) void blend_box_avx2(uint32_t *dst, int64_t strid
     const __m256i src_gt = _mm256_set1_epi32(static_cast<int>((color >> 8) & 0xFF));
     const __m256i all = _mm256_set1_epi32(-1);
     const __m256i tail = _mm256_loadu_si256(
-        reinterpret_cast<const __m256i *>(kLaneMask + 8 - ((width - 1) % 8 + 1)));
-    const int64_t last = (width - 1) / 8 * 8;  // the last group's first column
+        reinterpret_cast<const __m256i *>(kLaneMask + 7 - ((width - 1) & 7)));
+    const int64_t last = (width - 1) & ~int64_t(7);  // the last group's first column (width > 0)
     const int64_t pitch = g.width;
     const int64_t plane = static_cast<int64_t>(g.coverage.size()) + 8;  // blue-red to green-top
     const uint32_t *br = g.weights.data() + wy * pitch + wx;
@@ -796,13 +796,13 @@ void fill_box(Surface *surface, const Box &box, uint32_t color) {
 
 // Draws one character whose cell starts at pen: its glyph, or an outline box
 // when no font could be opened; glyphs wholly left of bounds are skipped.
-[[gnu::always_inline]] inline void draw_character(FontFace *face, Surface *surface,
-                                                  const Box &bounds, unsigned char byte,
-                                                  int64_t pen, int64_t top, int64_t baseline,
-                                                  uint32_t color) {
-    if (SizedFace *s = face->sized) {
+[[gnu::always_inline]] inline void draw_character(FontFace *face, SizedFace *s, int cell_width,
+                                                  Surface *surface, const Box &bounds,
+                                                  unsigned char byte, int64_t pen, int64_t top,
+                                                  int64_t baseline, uint32_t color) {
+    if (s) {
         const Glyph &g = glyph_bitmap(s, byte);
-        int shift = face->cell_width > 0 ? (face->cell_width - g.advance) / 2 : 0;
+        int shift = cell_width > 0 ? (cell_width - g.advance) / 2 : 0;
         if (g.rendered && pen + shift + g.ink_right > bounds.left)
             blit_glyph(surface, bounds, g, pen + shift + g.bitmap_left, baseline - g.bitmap_top, color);
         return;
@@ -904,25 +904,31 @@ void text_draw(FontFace *face, Surface *surface, const RECT &clip, int x, int y,
     // opaque text fills their cells first, so it finds them all first.
     int first = -1, last = -1;
     int64_t first_pen = x, run_end = x, pen = x;
-    const bool fixed = face->cell_width > 0;
+    const int cell_width = face->cell_width;
+    const int64_t clip_left = bounds.left, clip_right = bounds.right;
     for (int i = 0; i < length; ++i) {
-        if (pen + reach_left >= bounds.right) break;
+        if (pen + reach_left >= clip_right) break;
         unsigned char byte = static_cast<unsigned char>(text[i]);
-        int advance = advance_of(face, byte);
-        int64_t right = pen + advance;
+        int advance;
+        int64_t right;
         if (s) {
             const Glyph &g = glyph_metrics(s, byte);
-            int shift = fixed ? (face->cell_width - g.advance) / 2 : 0;
-            right = std::max(right, pen + shift + g.ink_right);
+            advance = cell_width > 0 ? cell_width : g.advance;
+            int shift = cell_width > 0 ? (cell_width - g.advance) / 2 : 0;
+            right = std::max(pen + advance, pen + shift + g.ink_right);
+        } else {
+            advance = advance_of(face, byte);
+            right = pen + advance;
         }
-        if (right > bounds.left) {
+        if (right > clip_left) {
             if (first < 0) {
                 first = i;
                 first_pen = pen;
             }
             last = i;
             run_end = pen + advance;
-            if (!opaque) draw_character(face, surface, bounds, byte, pen, top, baseline, foreground);
+            if (!opaque)
+                draw_character(face, s, cell_width, surface, bounds, byte, pen, top, baseline, foreground);
         }
         pen += advance;
     }
@@ -932,7 +938,7 @@ void text_draw(FontFace *face, Surface *surface, const RECT &clip, int x, int y,
         pen = first_pen;
         for (int i = first; i <= last; ++i) {
             unsigned char byte = static_cast<unsigned char>(text[i]);
-            draw_character(face, surface, bounds, byte, pen, top, baseline, foreground);
+            draw_character(face, s, cell_width, surface, bounds, byte, pen, top, baseline, foreground);
             pen += advance_of(face, byte);
         }
     }
