@@ -7,6 +7,8 @@
 // plain array indexed by the byte.
 #include "gdi/text.h"
 
+#include "gdi/raster.h"
+
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -767,14 +769,12 @@ Box intersect(const Box &a, const Box &b) {
             std::min(a.bottom, b.bottom)};
 }
 
-// Fills a box, already inside the surface, with one colour; an empty box
-// (left at or past right) fills nothing.
+// Fills a box, already inside the surface, with one colour (the rasteriser's
+// row fill); an empty box (left at or past right) fills nothing.
 void fill_box(Surface *surface, const Box &box, uint32_t color) {
     if (box.left >= box.right) return;
-    for (int64_t row = box.top; row < box.bottom; ++row) {
-        uint32_t *line = surface->pixels + row * surface->stride;
-        std::fill(line + box.left, line + box.right, color);
-    }
+    for (int64_t row = box.top; row < box.bottom; ++row)
+        fill_pixels(surface->pixels + row * surface->stride + box.left, box.right - box.left, color);
 }
 
 // Blends a glyph's coverage at (gx, gy) (its bitmap's top-left) inside clip.
