@@ -864,8 +864,13 @@ SIZE text_extent(FontFace *face, const char *text, int length) {
     size.cy = face->metrics.tmHeight;
     if (!text || length <= 0) return size;
     int64_t width = 0;
-    for (int i = 0; i < length && width < INT32_MAX; ++i)
-        width += advance_of(face, static_cast<unsigned char>(text[i]));
+    SizedFace *s = face->sized;
+    if (face->cell_width > 0 || !s) {
+        width = static_cast<int64_t>(length) * advance_of(face, 0);  // every character alike
+    } else {
+        for (int i = 0; i < length && width < INT32_MAX; ++i)
+            width += glyph_metrics(s, static_cast<unsigned char>(text[i])).advance;
+    }
     size.cx = static_cast<LONG>(std::min<int64_t>(width, INT32_MAX));
     return size;
 }
