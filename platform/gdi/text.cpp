@@ -353,7 +353,7 @@ void drop_bitmaps() {
     c.glyph_bytes = 0;
 }
 
-// Sizes a glyph's coverage to width x rows zeros plus the padding.
+// Sizes a glyph's coverage to width x rows zeros and drops its weights.
 void size_coverage(Glyph &g, int width, int rows) {
     g.width = width;
     g.rows = rows;
