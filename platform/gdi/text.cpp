@@ -709,50 +709,68 @@ void blend_box(uint32_t *dst, int64_t stride, const uint8_t *cov, int64_t pitch,
 // Lane masks: eight lanes from kLaneMask + 8 - n take the first n of a group.
 alignas(32) const int32_t kLaneMask[16] = {-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0};
 
-// Blends eight pixels (those in mask) with their weights (see make_weights).
-// Per channel it is blend()'s (s * a' + d * (256 - a') + 128) >> 8, computed
-// as d + (((s - d) * a' + 128) >> 8) in 16-bit lanes, which is what vpmulhrsw
+// Eight pixels d blended with their weights (see make_weights). Per channel
+// it is blend()'s (s * a' + d * (256 - a') + 128) >> 8, computed as
+// d + (((s - d) * a' + 128) >> 8) in 16-bit lanes, which is what vpmulhrsw
 // of s - d and 128 a' gives. Blue and red sit in the low byte of each 16-bit
 // lane, green and the top byte in the high byte.
-__attribute__((target("avx2"), always_inline)) inline void blend_group_avx2(
-    uint32_t *dst, const uint32_t *br_weights, const uint32_t *gt_weights, __m256i mask,
-    __m256i src_br, __m256i src_gt) {
-    __m256i d = _mm256_maskload_epi32(reinterpret_cast<int *>(dst), mask);
+__attribute__((target("avx2"), always_inline)) inline __m256i blend_eight_avx2(
+    __m256i d, const uint32_t *br_weights, const uint32_t *gt_weights, __m256i src_br,
+    __m256i src_gt) {
     __m256i d_br = _mm256_and_si256(d, _mm256_set1_epi32(0x00FF00FF));
     __m256i d_gt = _mm256_srli_epi16(d, 8);
     __m256i br_w = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(br_weights));
     __m256i gt_w = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(gt_weights));
     __m256i br = _mm256_add_epi16(d_br, _mm256_mulhrs_epi16(_mm256_sub_epi16(src_br, d_br), br_w));
     __m256i gt = _mm256_add_epi16(d_gt, _mm256_mulhrs_epi16(_mm256_sub_epi16(src_gt, d_gt), gt_w));
-    _mm256_maskstore_epi32(reinterpret_cast<int *>(dst), mask,
-                           _mm256_or_si256(br, _mm256_slli_epi16(gt, 8)));
+    return _mm256_or_si256(br, _mm256_slli_epi16(gt, 8));
 }
 
 // Blends a box of a glyph eight pixels at a time: rows of width pixels from
-// dst (stride apart) with the weights from (wx, wy) of the glyph on.
+// dst (stride apart) with the weights from (wx, wy) of the glyph on. Each
+// row's last group is cut to the width; where the clip leaves room (room
+// pixels from dst on), it is read and written whole with the pixels past the
+// width written back as they were, since masked stores are slow on some
+// processors; else only its first pixels are read and written.
 __attribute__((target("avx2"))) void blend_box_avx2(uint32_t *dst, int64_t stride, const Glyph &g,
                                                     int64_t wx, int64_t wy, int64_t width,
-                                                    int64_t rows, uint32_t color) {
+                                                    int64_t rows, int64_t room, uint32_t color) {
     const __m256i src_br = _mm256_set1_epi32(static_cast<int>(color & 0x00FF00FF));
     const __m256i src_gt = _mm256_set1_epi32(static_cast<int>((color >> 8) & 0xFF));
-    const __m256i all = _mm256_set1_epi32(-1);
     const __m256i tail = _mm256_loadu_si256(
         reinterpret_cast<const __m256i *>(kLaneMask + 7 - ((width - 1) & 7)));
     const int64_t last = (width - 1) & ~int64_t(7);  // the last group's first column (width > 0)
+    const bool tail_fits = last + 8 <= room;
     const int64_t pitch = g.width;
     const int64_t plane = static_cast<int64_t>(g.coverage.size()) + 8;  // blue-red to green-top
     const uint32_t *br = g.weights.data() + wy * pitch + wx;
     uint32_t *const end = dst + rows * stride;
-    if (last == 0) {
-        // Narrow glyphs, as most are: one group a row.
-        for (; dst != end; dst += stride, br += pitch)
-            blend_group_avx2(dst, br, br + plane, tail, src_br, src_gt);
+    if (last == 0 && tail_fits) {
+        // Narrow glyphs with room, as most are: one group a row.
+        for (; dst != end; dst += stride, br += pitch) {
+            __m256i *p = reinterpret_cast<__m256i *>(dst);
+            __m256i d = _mm256_loadu_si256(p);
+            __m256i out = blend_eight_avx2(d, br, br + plane, src_br, src_gt);
+            _mm256_storeu_si256(p, _mm256_blendv_epi8(d, out, tail));
+        }
         return;
     }
     for (; dst != end; dst += stride, br += pitch) {
-        for (int64_t col = 0; col < last; col += 8)
-            blend_group_avx2(dst + col, br + col, br + plane + col, all, src_br, src_gt);
-        blend_group_avx2(dst + last, br + last, br + plane + last, tail, src_br, src_gt);
+        for (int64_t col = 0; col < last; col += 8) {
+            __m256i *p = reinterpret_cast<__m256i *>(dst + col);
+            _mm256_storeu_si256(p, blend_eight_avx2(_mm256_loadu_si256(p), br + col, br + plane + col,
+                                                    src_br, src_gt));
+        }
+        if (tail_fits) {
+            __m256i *p = reinterpret_cast<__m256i *>(dst + last);
+            __m256i d = _mm256_loadu_si256(p);
+            __m256i out = blend_eight_avx2(d, br + last, br + plane + last, src_br, src_gt);
+            _mm256_storeu_si256(p, _mm256_blendv_epi8(d, out, tail));
+        } else {
+            int *p = reinterpret_cast<int *>(dst + last);
+            __m256i d = _mm256_maskload_epi32(p, tail);
+            _mm256_maskstore_epi32(p, tail, blend_eight_avx2(d, br + last, br + plane + last, src_br, src_gt));
+        }
     }
 }
 
@@ -786,7 +804,8 @@ void fill_box(Surface *surface, const Box &box, uint32_t color) {
     int64_t width = area.right - area.left, rows = area.bottom - area.top;
 #if KAPLO_TEXT_AVX2
     if (g_vector_blend && !g.weights.empty()) {
-        blend_box_avx2(dst, surface->stride, g, area.left - gx, area.top - gy, width, rows, color);
+        blend_box_avx2(dst, surface->stride, g, area.left - gx, area.top - gy, width, rows,
+                       clip.right - area.left, color);
         return;
     }
 #endif
