@@ -62,6 +62,17 @@ void BM_TextFaceAndDraw(benchmark::State &state) {
 }
 BENCHMARK(BM_TextFaceAndDraw)->Arg(12)->Arg(40);
 
+// A log line as the log window draws it: the stock fixed font, opaque cells.
+void BM_FixedFontOpaqueLine(benchmark::State &state) {
+    MemoryCanvas canvas;
+    const char line[] = "Red text at (-116,-171), \"Laser Blast Attack\"";
+    HGDIOBJ previous = SelectObject(canvas.dc, GetStockObject(ANSI_FIXED_FONT));
+    SetBkMode(canvas.dc, OPAQUE);
+    for (auto _ : state) TextOutA(canvas.dc, 5, 400, line, static_cast<int>(sizeof line - 1));
+    SelectObject(canvas.dc, previous);
+}
+BENCHMARK(BM_FixedFontOpaqueLine);
+
 // A megabyte string starting far left of the surface: skipped without drawing.
 void BM_LongStringOutside(benchmark::State &state) {
     static uint32_t pixels[64 * 64];

@@ -7,6 +7,8 @@
 // plain array indexed by the byte.
 #include "gdi/text.h"
 
+#include "gdi/raster.h"
+
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -15,6 +17,10 @@
 #include FT_SIZES_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <climits>
@@ -35,6 +41,8 @@ constexpr int kMaxPixelHeight = 2048;
 constexpr long kGlyphBudgetBytes = 32L * 1024 * 1024;
 // The default cell height of a font asked for with height 0.
 constexpr int kDefaultCellHeight = 16;
+// Glyphs up to this many pixels also keep weights for the vector blender.
+constexpr long kWeightedGlyphPixels = 128 * 128;
 
 // tmPitchAndFamily bits (set TMPF_FIXED_PITCH means variable pitch).
 constexpr int kTmpfFixedPitch = 0x01;
@@ -54,7 +62,11 @@ struct Glyph {
     bool rendered = false;
     int bitmap_left = 0, bitmap_top = 0;  // bitmap origin: pen + left, baseline - top
     int width = 0, rows = 0;
-    std::vector<uint8_t> coverage;
+    std::vector<uint8_t> coverage;  // rows of width bytes
+    // For the vector blender (see blend_box_avx2): two planes of rows of width
+    // words, blue-red weights then green-top weights, each followed by eight
+    // spare words; empty when the glyph is blended a pixel at a time.
+    std::vector<uint32_t> weights;
 };
 
 // A font file opened with FreeType, shared by every size drawn from it.
@@ -83,6 +95,15 @@ struct SizedFace {
     int reach_left = 0, reach_right = 0, reach_top = 0, reach_bottom = 0;
     int max_advance = 0;  // no character advances further (pixels)
 };
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KAPLO_TEXT_AVX2 1
+// Whether glyphs are blended eight pixels at a time (processors with AVX2).
+bool g_vector_blend = __builtin_cpu_supports("avx2");
+#else
+#define KAPLO_TEXT_AVX2 0
+bool g_vector_blend = false;
+#endif
 
 // Unicode code point of a Windows-1252 byte; 0 for control and undefined bytes.
 const uint16_t kCp1252High[32] = {
@@ -121,6 +142,17 @@ struct RequestKey {
     }
 };
 
+// Whether two requests surely ask for the same font: stock fonts by index
+// alone, others by every field the cache key holds. Names are compared
+// byte for byte, so one with other bytes after its end merely misses.
+bool same_font(const FontRequest &a, const FontRequest &b) {
+    if (a.stock >= 0 || b.stock >= 0) return a.stock == b.stock;
+    return a.height == b.height && a.width == b.width && a.weight == b.weight &&
+           a.italic == b.italic && a.underline == b.underline && a.strike_out == b.strike_out &&
+           a.pitch_and_family == b.pitch_and_family &&
+           std::memcmp(a.face, b.face, sizeof a.face) == 0;
+}
+
 // What the font mapper found for a family, weight and slant.
 struct Match {
     FontFile *file = nullptr;
@@ -134,6 +166,8 @@ struct TextCache {
     FcConfig *config = nullptr;
     bool started = false;
     std::map<RequestKey, std::unique_ptr<FontFace>> requests;
+    FontRequest last_request;  // the request text_face answered last, and its face
+    FontFace *last_face = nullptr;
     std::map<std::string, Match> matches;  // key: families|weight|italic|mono
     std::map<std::pair<std::string, int>, std::unique_ptr<FontFile>> files;
     std::map<std::tuple<FontFile *, int, int, bool, bool>, std::unique_ptr<SizedFace>> faces;
@@ -312,10 +346,48 @@ void drop_bitmaps() {
         for (Glyph &g : entry.second->glyphs) {
             if (!g.rendered) continue;
             std::vector<uint8_t>().swap(g.coverage);
+            std::vector<uint32_t>().swap(g.weights);
             g.rendered = false;
         }
     }
     c.glyph_bytes = 0;
+}
+
+// Sizes a glyph's coverage to width x rows zeros and drops its weights.
+void size_coverage(Glyph &g, int width, int rows) {
+    g.width = width;
+    g.rows = rows;
+    g.coverage.assign(static_cast<size_t>(width) * rows, 0);
+    g.weights.clear();
+}
+
+// Whether a glyph of this size gets weights for the vector blender.
+bool wants_weights(long width, long rows) {
+    return g_vector_blend && width * rows <= kWeightedGlyphPixels;
+}
+
+// Bytes a rendered glyph holds.
+long bitmap_bytes(const Glyph &g) {
+    return static_cast<long>(g.coverage.size() + g.weights.size() * sizeof(uint32_t));
+}
+
+// Fills the vector blender's weights from the coverage (small glyphs only).
+// Per pixel a' = a + (a >> 7) (0..256) as a 16-bit fraction of 32768: 128 a',
+// with 256 (full coverage) as 32767, which vpmulhrsw rounds just the same
+// for differences of up to 255. Blue, red and green weigh a' each; the top
+// byte weighs 256 wherever a > 0, so that it ends up cleared there and kept
+// where a = 0, as blend() and the plain store leave it.
+void make_weights(Glyph &g) {
+    if (!wants_weights(g.width, g.rows)) return;
+    size_t pixels = g.coverage.size(), plane = pixels + 8;
+    g.weights.assign(2 * plane, 0);
+    for (size_t i = 0; i < pixels; ++i) {
+        uint32_t a = g.coverage[i];
+        uint32_t weight = a == 255 ? 32767 : (a + (a >> 7)) << 7;
+        uint32_t top = a ? 32767 : 0;
+        g.weights[i] = weight | weight << 16;
+        g.weights[plane + i] = weight | top << 16;
+    }
 }
 
 // A hollow box standing on the baseline, for characters the face cannot draw.
@@ -329,17 +401,17 @@ void make_box_glyph(Glyph &g, int ppem) {
     g.ink_bottom = 0;
     g.bitmap_left = 0;
     g.bitmap_top = height;
-    g.width = width;
-    g.rows = height;
     g.box = true;
-    g.coverage.assign(static_cast<size_t>(width) * height, 0);
+    size_coverage(g, width, height);
     for (int row = 0; row < height; ++row) {
         for (int col = 0; col < width; ++col) {
             if (row == 0 || row == height - 1 || col == 0 || col == width - 1)
                 g.coverage[static_cast<size_t>(row) * width + col] = 255;
         }
     }
+    make_weights(g);
     g.rendered = true;
+    cache().glyph_bytes += bitmap_bytes(g);
 }
 
 // FreeType glyph index of a byte; 0 (the default glyph) for control bytes.
@@ -363,15 +435,13 @@ bool load_outline(SizedFace *s, unsigned char byte) {
     return true;
 }
 
-// The glyph of a byte with its advance and ink box loaded.
-Glyph &glyph_metrics(SizedFace *s, unsigned char byte) {
+// Loads the advance and ink box of a byte's glyph (first use only).
+void load_metrics(SizedFace *s, unsigned char byte) {
     Glyph &g = s->glyphs[byte];
-    if (g.loaded) return g;
     g.loaded = true;
     if (!load_outline(s, byte)) {
         make_box_glyph(g, s->y_ppem);
-        cache().glyph_bytes += static_cast<long>(g.coverage.size());
-        return g;
+        return;
     }
     FT_GlyphSlot slot = s->file->face->glyph;
     g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
@@ -380,9 +450,8 @@ Glyph &glyph_metrics(SizedFace *s, unsigned char byte) {
         // A blank: a space has no ink, but the default glyph must show.
         if (glyph_index(s->file->face, byte) == 0) {
             make_box_glyph(g, s->y_ppem);
-            cache().glyph_bytes += static_cast<long>(g.coverage.size());
         }
-        return g;
+        return;
     }
     FT_BBox box;
     FT_Outline_Get_CBox(&slot->outline, &box);
@@ -391,36 +460,40 @@ Glyph &glyph_metrics(SizedFace *s, unsigned char byte) {
     g.ink_top = -static_cast<int>((box.yMax + 63) >> 6) - 1;
     g.ink_bottom = -static_cast<int>(box.yMin >> 6) + 1;
     if (g.advance == 0 && glyph_index(s->file->face, byte) == 0) g.advance = g.ink_right;
+}
+
+// The glyph of a byte with its advance and ink box loaded.
+inline Glyph &glyph_metrics(SizedFace *s, unsigned char byte) {
+    Glyph &g = s->glyphs[byte];
+    if (!g.loaded) load_metrics(s, byte);
     return g;
 }
 
-// The glyph of a byte with its coverage bitmap rendered.
-Glyph &glyph_bitmap(SizedFace *s, unsigned char byte) {
-    Glyph &g = glyph_metrics(s, byte);
-    if (g.rendered || g.ink_right <= g.ink_left) return g;
+// Renders the coverage bitmap of a byte's glyph, its metrics loaded (first
+// use, or first use since the bitmaps were dropped).
+void render_glyph(SizedFace *s, unsigned char byte) {
+    Glyph &g = s->glyphs[byte];
     if (g.box) {
         make_box_glyph(g, s->y_ppem);
-        cache().glyph_bytes += static_cast<long>(g.coverage.size());
-        return g;
+        return;
     }
     if (!load_outline(s, byte)) {
         g.ink_right = g.ink_left;  // nothing to draw after all
-        return g;
+        return;
     }
     FT_GlyphSlot slot = s->file->face->glyph;
     if (slot->outline.n_points == 0 || FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) {
         g.ink_right = g.ink_left;
-        return g;
+        return;
     }
     const FT_Bitmap &bitmap = slot->bitmap;
     long bytes = static_cast<long>(bitmap.width) * bitmap.rows;
+    if (wants_weights(bitmap.width, bitmap.rows)) bytes *= 1 + 2 * sizeof(uint32_t);
     TextCache &c = cache();
     if (c.glyph_bytes + bytes > kGlyphBudgetBytes) drop_bitmaps();
     g.bitmap_left = slot->bitmap_left;
     g.bitmap_top = slot->bitmap_top;
-    g.width = static_cast<int>(bitmap.width);
-    g.rows = static_cast<int>(bitmap.rows);
-    g.coverage.assign(static_cast<size_t>(bytes), 0);
+    size_coverage(g, static_cast<int>(bitmap.width), static_cast<int>(bitmap.rows));
     for (int row = 0; row < g.rows; ++row) {
         const unsigned char *src = bitmap.buffer + static_cast<long>(row) * bitmap.pitch;
         uint8_t *dst = g.coverage.data() + static_cast<size_t>(row) * g.width;
@@ -431,13 +504,20 @@ Glyph &glyph_bitmap(SizedFace *s, unsigned char byte) {
                 dst[col] = (src[col >> 3] & (0x80 >> (col & 7))) ? 255 : 0;
         }
     }
+    make_weights(g);
     g.rendered = true;
-    c.glyph_bytes += bytes;
+    c.glyph_bytes += bitmap_bytes(g);
+}
+
+// The glyph of a byte with its coverage bitmap rendered (unless it has no ink).
+inline Glyph &glyph_bitmap(SizedFace *s, unsigned char byte) {
+    Glyph &g = glyph_metrics(s, byte);
+    if (!g.rendered && g.ink_right > g.ink_left) render_glyph(s, byte);
     return g;
 }
 
 // The advance of a byte in a face, honouring a fixed cell width.
-int advance_of(FontFace *face, unsigned char byte) {
+inline int advance_of(FontFace *face, unsigned char byte) {
     if (face->cell_width > 0) return face->cell_width;
     if (!face->sized) return face->fallback_advance;
     return glyph_metrics(face->sized, byte).advance;
@@ -611,6 +691,91 @@ inline uint32_t blend(uint32_t dst, uint32_t src, unsigned alpha) {
     return rb | g;
 }
 
+// Blends a box of coverage (rows of pitch bytes) over a box of pixels (rows of
+// stride pixels), one pixel at a time.
+void blend_box(uint32_t *dst, int64_t stride, const uint8_t *cov, int64_t pitch, int64_t width,
+               int64_t rows, uint32_t color) {
+    for (int64_t row = 0; row < rows; ++row, dst += stride, cov += pitch) {
+        for (int64_t col = 0; col < width; ++col) {
+            unsigned alpha = cov[col];
+            if (alpha == 255) dst[col] = color;
+            else if (alpha) dst[col] = blend(dst[col], color, alpha);
+        }
+    }
+}
+
+#if KAPLO_TEXT_AVX2
+
+// Lane masks: eight lanes from kLaneMask + 8 - n take the first n of a group.
+alignas(32) const int32_t kLaneMask[16] = {-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0};
+
+// Eight pixels d blended with their weights (see make_weights). Per channel
+// it is blend()'s (s * a' + d * (256 - a') + 128) >> 8, computed as
+// d + (((s - d) * a' + 128) >> 8) in 16-bit lanes, which is what vpmulhrsw
+// of s - d and 128 a' gives. Blue and red sit in the low byte of each 16-bit
+// lane, green and the top byte in the high byte.
+__attribute__((target("avx2"), always_inline)) inline __m256i blend_eight_avx2(
+    __m256i d, const uint32_t *br_weights, const uint32_t *gt_weights, __m256i src_br,
+    __m256i src_gt) {
+    __m256i d_br = _mm256_and_si256(d, _mm256_set1_epi32(0x00FF00FF));
+    __m256i d_gt = _mm256_srli_epi16(d, 8);
+    __m256i br_w = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(br_weights));
+    __m256i gt_w = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(gt_weights));
+    __m256i br = _mm256_add_epi16(d_br, _mm256_mulhrs_epi16(_mm256_sub_epi16(src_br, d_br), br_w));
+    __m256i gt = _mm256_add_epi16(d_gt, _mm256_mulhrs_epi16(_mm256_sub_epi16(src_gt, d_gt), gt_w));
+    return _mm256_or_si256(br, _mm256_slli_epi16(gt, 8));
+}
+
+// Blends a box of a glyph eight pixels at a time: rows of width pixels from
+// dst (stride apart) with the weights from (wx, wy) of the glyph on. Each
+// row's last group is cut to the width; where the clip leaves room (room
+// pixels from dst on), it is read and written whole with the pixels past the
+// width written back as they were, since masked stores are slow on some
+// processors; else only its first pixels are read and written.
+__attribute__((target("avx2"))) void blend_box_avx2(uint32_t *dst, int64_t stride, const Glyph &g,
+                                                    int64_t wx, int64_t wy, int64_t width,
+                                                    int64_t rows, int64_t room, uint32_t color) {
+    const __m256i src_br = _mm256_set1_epi32(static_cast<int>(color & 0x00FF00FF));
+    const __m256i src_gt = _mm256_set1_epi32(static_cast<int>((color >> 8) & 0xFF));
+    const __m256i tail = _mm256_loadu_si256(
+        reinterpret_cast<const __m256i *>(kLaneMask + 7 - ((width - 1) & 7)));
+    const int64_t last = (width - 1) & ~int64_t(7);  // the last group's first column (width > 0)
+    const bool tail_fits = last + 8 <= room;
+    const int64_t pitch = g.width;
+    const int64_t plane = static_cast<int64_t>(g.coverage.size()) + 8;  // blue-red to green-top
+    const uint32_t *br = g.weights.data() + wy * pitch + wx;
+    uint32_t *const end = dst + rows * stride;
+    if (last == 0 && tail_fits) {
+        // Narrow glyphs with room, as most are: one group a row.
+        for (; dst != end; dst += stride, br += pitch) {
+            __m256i *p = reinterpret_cast<__m256i *>(dst);
+            __m256i d = _mm256_loadu_si256(p);
+            __m256i out = blend_eight_avx2(d, br, br + plane, src_br, src_gt);
+            _mm256_storeu_si256(p, _mm256_blendv_epi8(d, out, tail));
+        }
+        return;
+    }
+    for (; dst != end; dst += stride, br += pitch) {
+        for (int64_t col = 0; col < last; col += 8) {
+            __m256i *p = reinterpret_cast<__m256i *>(dst + col);
+            _mm256_storeu_si256(p, blend_eight_avx2(_mm256_loadu_si256(p), br + col, br + plane + col,
+                                                    src_br, src_gt));
+        }
+        if (tail_fits) {
+            __m256i *p = reinterpret_cast<__m256i *>(dst + last);
+            __m256i d = _mm256_loadu_si256(p);
+            __m256i out = blend_eight_avx2(d, br + last, br + plane + last, src_br, src_gt);
+            _mm256_storeu_si256(p, _mm256_blendv_epi8(d, out, tail));
+        } else {
+            int *p = reinterpret_cast<int *>(dst + last);
+            __m256i d = _mm256_maskload_epi32(p, tail);
+            _mm256_maskstore_epi32(p, tail, blend_eight_avx2(d, br + last, br + plane + last, src_br, src_gt));
+        }
+    }
+}
+
+#endif
+
 // A rectangle in 64-bit surface coordinates, right and bottom excluded.
 struct Box {
     int64_t left, top, right, bottom;
@@ -622,37 +787,62 @@ Box intersect(const Box &a, const Box &b) {
             std::min(a.bottom, b.bottom)};
 }
 
-// Fills a box, already inside the surface, with one colour; an empty box
-// (its left at or past its right) fills nothing.
+// Fills a box, already inside the surface, with one colour (the rasteriser's
+// row fill); an empty box (left at or past right) fills nothing.
 void fill_box(Surface *surface, const Box &box, uint32_t color) {
     if (box.left >= box.right) return;
-    for (int64_t row = box.top; row < box.bottom; ++row) {
-        uint32_t *line = surface->pixels + row * surface->stride;
-        std::fill(line + box.left, line + box.right, color);
-    }
+    for (int64_t row = box.top; row < box.bottom; ++row)
+        fill_pixels(surface->pixels + row * surface->stride + box.left, box.right - box.left, color);
 }
 
 // Blends a glyph's coverage at (gx, gy) (its bitmap's top-left) inside clip.
-void blit_glyph(Surface *surface, const Box &clip, const Glyph &g, int64_t gx, int64_t gy,
-                uint32_t color) {
+[[gnu::always_inline]] inline void blit_glyph(Surface *surface, const Box &clip, const Glyph &g,
+                                              int64_t gx, int64_t gy, uint32_t color) {
     Box area = intersect(clip, {gx, gy, gx + g.width, gy + g.rows});
-    for (int64_t row = area.top; row < area.bottom; ++row) {
-        const uint8_t *src = g.coverage.data() + (row - gy) * g.width - gx;
-        uint32_t *line = surface->pixels + row * surface->stride;
-        for (int64_t col = area.left; col < area.right; ++col) {
-            unsigned alpha = src[col];
-            if (alpha == 255) line[col] = color;
-            else if (alpha) line[col] = blend(line[col], color, alpha);
-        }
+    if (area.left >= area.right || area.top >= area.bottom) return;
+    uint32_t *dst = surface->pixels + area.top * surface->stride + area.left;
+    int64_t width = area.right - area.left, rows = area.bottom - area.top;
+#if KAPLO_TEXT_AVX2
+    if (g_vector_blend && !g.weights.empty()) {
+        blend_box_avx2(dst, surface->stride, g, area.left - gx, area.top - gy, width, rows,
+                       clip.right - area.left, color);
+        return;
     }
+#endif
+    const uint8_t *cov = g.coverage.data() + (area.top - gy) * g.width + (area.left - gx);
+    blend_box(dst, surface->stride, cov, g.width, width, rows, color);
+}
+
+// Draws one character whose cell starts at pen: its glyph, or an outline box
+// when no font could be opened; glyphs wholly left of bounds are skipped.
+[[gnu::always_inline]] inline void draw_character(FontFace *face, SizedFace *s, int cell_width,
+                                                  Surface *surface, const Box &bounds,
+                                                  unsigned char byte, int64_t pen, int64_t top,
+                                                  int64_t baseline, uint32_t color) {
+    if (s) {
+        const Glyph &g = glyph_bitmap(s, byte);
+        int shift = cell_width > 0 ? (cell_width - g.advance) / 2 : 0;
+        if (g.rendered && pen + shift + g.ink_right > bounds.left)
+            blit_glyph(surface, bounds, g, pen + shift + g.bitmap_left, baseline - g.bitmap_top, color);
+        return;
+    }
+    Box box = {pen, top, pen + std::max(1, advance_of(face, byte) - 1), baseline};
+    Box edges[4] = {{box.left, box.top, box.right, box.top + 1},
+                    {box.left, box.bottom - 1, box.right, box.bottom},
+                    {box.left, box.top, box.left + 1, box.bottom},
+                    {box.right - 1, box.top, box.right, box.bottom}};
+    for (const Box &edge : edges) fill_box(surface, intersect(bounds, edge), color);
 }
 
 }  // namespace
 
-// The cached face for a request: resolved once, then found by key.
+// The cached face for a request: resolved once, then found by key; the same
+// font asked for again (as the package does for every label) is answered
+// from the last request without building a key.
 FontFace *text_face(const FontRequest &request) {
     start_libraries();
     TextCache &c = cache();
+    if (c.last_face && same_font(request, c.last_request)) return c.last_face;
     RequestKey key;
     bool stock = request.stock >= 0;
     key.stock = stock ? request.stock : -1;
@@ -665,13 +855,19 @@ FontFace *text_face(const FontRequest &request) {
     key.pitch_and_family = stock ? 0 : request.pitch_and_family;
     if (!stock) key.face.assign(request.face, strnlen(request.face, sizeof request.face));
     auto found = c.requests.find(key);
-    if (found != c.requests.end()) return found->second.get();
-    auto face = std::make_unique<FontFace>();
-    if (stock) build_stock_face(face.get(), request.stock);
-    else build_face(face.get(), request);
-    FontFace *raw = face.get();
-    c.requests[key] = std::move(face);
-    return raw;
+    FontFace *face = nullptr;
+    if (found != c.requests.end()) {
+        face = found->second.get();
+    } else {
+        auto built = std::make_unique<FontFace>();
+        if (stock) build_stock_face(built.get(), request.stock);
+        else build_face(built.get(), request);
+        face = built.get();
+        c.requests[key] = std::move(built);
+    }
+    c.last_request = request;
+    c.last_face = face;
+    return face;
 }
 
 // The metrics GetTextMetricsA reports for the face.
@@ -687,8 +883,13 @@ SIZE text_extent(FontFace *face, const char *text, int length) {
     size.cy = face->metrics.tmHeight;
     if (!text || length <= 0) return size;
     int64_t width = 0;
-    for (int i = 0; i < length && width < INT32_MAX; ++i)
-        width += advance_of(face, static_cast<unsigned char>(text[i]));
+    SizedFace *s = face->sized;
+    if (face->cell_width > 0 || !s) {
+        width = static_cast<int64_t>(length) * advance_of(face, 0);  // every character alike
+    } else {
+        for (int i = 0; i < length && width < INT32_MAX; ++i)
+            width += glyph_metrics(s, static_cast<unsigned char>(text[i])).advance;
+    }
     size.cx = static_cast<LONG>(std::min<int64_t>(width, INT32_MAX));
     return size;
 }
@@ -721,54 +922,49 @@ void text_draw(FontFace *face, Surface *surface, const RECT &clip, int x, int y,
     int64_t rows_top = std::min(top, ink_top), rows_bottom = std::max(cell_bottom, ink_bottom);
     if (rows_bottom <= bounds.top || rows_top >= bounds.bottom) return;
 
-    // First pass: the characters that can touch the clip, and where they start.
+    // The characters that can touch the clip run from the first whose cell or
+    // ink reaches past the clip's left edge to the last before one starts
+    // beyond its right edge. Transparent text is drawn as they are found;
+    // opaque text fills their cells first, so it finds them all first.
     int first = -1, last = -1;
-    int64_t first_pen = x, pen = x;
+    int64_t first_pen = x, run_end = x, pen = x;
+    const int cell_width = face->cell_width;
+    const int64_t clip_left = bounds.left, clip_right = bounds.right;
     for (int i = 0; i < length; ++i) {
-        if (pen + reach_left >= bounds.right) break;
+        if (pen + reach_left >= clip_right) break;
         unsigned char byte = static_cast<unsigned char>(text[i]);
-        int advance = advance_of(face, byte);
-        int64_t right = pen + advance;
+        int advance;
+        int64_t right;
         if (s) {
             const Glyph &g = glyph_metrics(s, byte);
-            int shift = face->cell_width > 0 ? (face->cell_width - g.advance) / 2 : 0;
-            right = std::max(right, pen + shift + g.ink_right);
+            advance = cell_width > 0 ? cell_width : g.advance;
+            int shift = cell_width > 0 ? (cell_width - g.advance) / 2 : 0;
+            right = std::max(pen + advance, pen + shift + g.ink_right);
+        } else {
+            advance = advance_of(face, byte);
+            right = pen + advance;
         }
-        if (right > bounds.left) {
+        if (right > clip_left) {
             if (first < 0) {
                 first = i;
                 first_pen = pen;
             }
             last = i;
+            run_end = pen + advance;
+            if (!opaque)
+                draw_character(face, s, cell_width, surface, bounds, byte, pen, top, baseline, foreground);
         }
         pen += advance;
     }
     if (first < 0) return;
-
-    // The cells of the visible run, then the glyphs over them.
-    int64_t run_end = first_pen;
-    for (int i = first; i <= last; ++i) run_end += advance_of(face, static_cast<unsigned char>(text[i]));
-    if (opaque) fill_box(surface, intersect(bounds, {first_pen, top, run_end, cell_bottom}), background);
-    pen = first_pen;
-    for (int i = first; i <= last; ++i) {
-        unsigned char byte = static_cast<unsigned char>(text[i]);
-        int advance = advance_of(face, byte);
-        if (s) {
-            const Glyph &g = glyph_bitmap(s, byte);
-            int shift = face->cell_width > 0 ? (face->cell_width - g.advance) / 2 : 0;
-            if (g.rendered && pen + shift + g.ink_right > bounds.left)
-                blit_glyph(surface, bounds, g, pen + shift + g.bitmap_left, baseline - g.bitmap_top,
-                           foreground);
-        } else {
-            // No font could be opened: an outline box per character.
-            Box box = {pen, top, pen + std::max(1, advance - 1), baseline};
-            Box edges[4] = {{box.left, box.top, box.right, box.top + 1},
-                            {box.left, box.bottom - 1, box.right, box.bottom},
-                            {box.left, box.top, box.left + 1, box.bottom},
-                            {box.right - 1, box.top, box.right, box.bottom}};
-            for (const Box &edge : edges) fill_box(surface, intersect(bounds, edge), foreground);
+    if (opaque) {
+        fill_box(surface, intersect(bounds, {first_pen, top, run_end, cell_bottom}), background);
+        pen = first_pen;
+        for (int i = first; i <= last; ++i) {
+            unsigned char byte = static_cast<unsigned char>(text[i]);
+            draw_character(face, s, cell_width, surface, bounds, byte, pen, top, baseline, foreground);
+            pen += advance_of(face, byte);
         }
-        pen += advance;
     }
     if (face->underline) {
         int64_t row = baseline + face->underline_offset;
@@ -804,4 +1000,17 @@ const char *text_face_family(FontFace *face) {
 const char *text_face_file(FontFace *face) {
     if (!face || !face->sized) return "";
     return face->sized->file->path.c_str();
+}
+
+// Turns the vector blender off or back on (where the processor has it), for
+// tests; returns whether it was on.
+bool text_set_vector_blend(bool on) {
+#if KAPLO_TEXT_AVX2
+    bool was = g_vector_blend;
+    g_vector_blend = on && __builtin_cpu_supports("avx2");
+    return was;
+#else
+    (void)on;
+    return false;
+#endif
 }

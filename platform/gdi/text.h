@@ -49,3 +49,6 @@ TextCacheCounts text_cache_counts(void);
 // the built-in boxes used when no font file can be opened).
 const char *text_face_family(FontFace *face);
 const char *text_face_file(FontFace *face);
+// For tests: turns blending eight pixels at a time off, or back on where the
+// processor has it (AVX2); returns whether it was on. Both ways draw the same.
+bool text_set_vector_blend(bool on);

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -174,6 +175,90 @@ TEST(TextDraw, BlendsOverWhatIsAlreadyThere) {
     EXPECT_TRUE(mixed);  // antialiased edges
 }
 
+// Every pixel of a glyph is its coverage a (read back from white drawn on
+// black) weighed into what was there: per channel (s a' + d (256 - a') + 128)
+// >> 8 with a' = a + (a >> 7), the top byte cleared; untouched where a = 0.
+// Both blenders are held to it, at sizes with and without vector weights.
+TEST(TextDraw, EachPixelIsItsCoverageBlendedOverWhatWasThere) {
+    for (bool vector : {true, false}) {
+        bool was = text_set_vector_blend(vector);
+        for (int size : {-9, -12, -40, -200}) {
+            FontFace *face = text_face(named(size));
+            for (const char *text : {"g", "@", "\x01"}) {
+                int width = text_extent(face, text, 1).cx + 20, height = metrics_of(face).tmHeight + 20;
+                Canvas coverage(width, height, 0), canvas(width, height);
+                draw(coverage, face, 10, 10, text, 0xFFFFFF);
+                std::vector<uint32_t> before;
+                uint32_t seed = 7;
+                for (int y = 0; y < height; ++y) {
+                    for (int x = 0; x < width; ++x) {
+                        seed = seed * 1103515245u + 12345u;
+                        canvas.at(x, y) = seed;  // top bytes too
+                        before.push_back(seed);
+                    }
+                }
+                const uint32_t color = 0x3C8A1F;
+                draw(canvas, face, 10, 10, text, color);
+                for (int y = 0; y < height; ++y) {
+                    for (int x = 0; x < width; ++x) {
+                        uint32_t a = coverage.at(x, y) & 0xFF, d = before[y * width + x], want = d;
+                        if (a) {
+                            uint32_t w = a + (a >> 7);
+                            want = 0;
+                            for (int shift : {0, 8, 16}) {
+                                uint32_t sc = (color >> shift) & 0xFF, dc = (d >> shift) & 0xFF;
+                                want |= ((sc * w + dc * (256 - w) + 128) >> 8) << shift;
+                            }
+                        }
+                        ASSERT_EQ(canvas.at(x, y), want) << "vector " << vector << " size " << size
+                                                         << " char " << int(text[0]) << " at " << x << "," << y;
+                    }
+                }
+            }
+        }
+        text_set_vector_blend(was);
+    }
+}
+
+// The vector blender draws what the pixel-at-a-time one draws, for seeded
+// random text, sizes, colours, backgrounds, positions and clips; clips and
+// surface edges cut glyphs at every column, and every guard pixel must stay.
+TEST(TextDraw, VectorAndPixelBlendsDrawAlike) {
+    const unsigned seed = 20261208;
+    std::mt19937 random(seed);
+    const int sizes[] = {-7, -12, -13, -17, -30, -64, -260, 20};
+    for (int round = 0; round < 300; ++round) {
+        FontRequest request = named(sizes[random() % 8]);
+        request.weight = random() % 3 == 0 ? FW_BOLD : FW_NORMAL;
+        request.italic = random() % 4 == 0;
+        FontFace *face = random() % 10 == 0 ? fixed_font() : text_face(request);
+        std::string text;
+        for (int n = 1 + random() % 12; n > 0; --n) text.push_back(static_cast<char>(1 + random() % 255));
+        int width = 1 + random() % 90, height = 1 + random() % 60;
+        RECT clip = {static_cast<LONG>(random() % 20) - 5, static_cast<LONG>(random() % 20) - 5,
+                     static_cast<LONG>(random() % 100), static_cast<LONG>(random() % 80)};
+        int x = static_cast<int>(random() % 120) - 40, y = static_cast<int>(random() % 90) - 40;
+        uint32_t color = random(), background = random();
+        bool opaque = random() % 4 == 0;
+        Canvas vector(width, height), pixel(width, height);
+        for (size_t i = 0; i < vector.buffer.size(); ++i) {
+            uint32_t value = random();
+            if (vector.buffer[i] == kWhite) vector.buffer[i] = pixel.buffer[i] = value;
+        }
+        bool was = text_set_vector_blend(true);
+        text_draw(face, &vector.surface, clip, x, y, text.data(), static_cast<int>(text.size()), color,
+                  opaque, background);
+        text_set_vector_blend(false);
+        text_draw(face, &pixel.surface, clip, x, y, text.data(), static_cast<int>(text.size()), color,
+                  opaque, background);
+        text_set_vector_blend(was);
+        ASSERT_TRUE(vector.guard_intact() && pixel.guard_intact()) << "seed " << seed << " round " << round;
+        ASSERT_EQ(vector.buffer, pixel.buffer) << "seed " << seed << " round " << round << ": size "
+                                               << request.height << " at " << x << "," << y << " on "
+                                               << width << "x" << height;
+    }
+}
+
 TEST(TextDraw, ControlCharactersDrawTheDefaultGlyph) {
     FontFace *face = text_face(named(-16));
     for (const char *text : {"\n", "\t", "\r", "\x01", "\x7F"}) {
@@ -244,6 +329,26 @@ TEST(TextDraw, ExtremeCoordinatesWriteNothingOutside) {
                     ASSERT_TRUE(empty(canvas.changed())) << x << "," << y;
                 }
             }
+        }
+    }
+}
+
+// A run starting just right of the clip still counts as reaching it (its
+// glyphs may lean left), but its cell and underline lie wholly outside: they
+// must fill nothing rather than run backwards through memory.
+TEST(TextDraw, RunStartingJustRightOfTheClipFillsNothing) {
+    FontRequest underlined = named(-12);
+    underlined.underline = true;
+    underlined.strike_out = true;
+    FontFace *faces[] = {text_face(named(-12)), text_face(underlined), text_face(named(-300)),
+                         fixed_font()};
+    for (FontFace *face : faces) {
+        for (int x = 40; x < 80; ++x) {
+            Canvas canvas(50, 30);
+            RECT clip = {0, 0, 40, 30};
+            text_draw(face, &canvas.surface, clip, x, 2, "Laser", 5, kRed, true, kBlue);
+            ASSERT_TRUE(canvas.guard_intact()) << x;
+            ASSERT_TRUE(empty(canvas.changed())) << x;
         }
     }
 }
@@ -369,6 +474,49 @@ TEST(TextCache, RepeatedRequestsReuseOneFace) {
     EXPECT_EQ(after.glyph_bytes, before.glyph_bytes);
     // Point sizes share faces: at most one face per pixel size.
     EXPECT_LE(after.faces, before.requests);
+}
+
+// The same font asked for again is answered from the last request, so a
+// request differing in any one field must still get its own face, and a
+// stock font its stock face whatever else the request holds.
+TEST(TextCache, TheLastRequestAnswersOnlyTheSameFont) {
+    FontRequest base = named(-12);
+    std::vector<FontRequest> variants(10, base);
+    variants[0].height = -13;
+    variants[1].width = 5;
+    variants[2].weight = FW_BOLD;
+    variants[3].italic = true;
+    variants[4].underline = true;
+    variants[5].strike_out = true;
+    variants[6].pitch_and_family = FIXED_PITCH;
+    std::strcpy(variants[7].face, "KAPLO-fonts");
+    variants[8].stock = ANSI_FIXED_FONT;
+    variants[9].stock = SYSTEM_FONT;
+    FontFace *base_face = text_face(base);
+    std::vector<FontFace *> faces;
+    for (const FontRequest &v : variants) faces.push_back(text_face(v));
+    for (int round = 0; round < 2; ++round) {
+        for (size_t i = 0; i < variants.size(); ++i) {
+            ASSERT_EQ(text_face(base), base_face) << i;
+            ASSERT_EQ(text_face(variants[i]), faces[i]) << i;
+            ASSERT_NE(faces[i], base_face) << i;
+            ASSERT_EQ(text_face(variants[i]), faces[i]) << i;
+        }
+    }
+    // Stock fonts ignore the rest of the request; the fixed font is the stock one.
+    EXPECT_EQ(faces[8], fixed_font());
+    EXPECT_EQ(text_face(variants[9]), faces[9]);
+    FontRequest stock_with_height = variants[8];
+    stock_with_height.height = -40;
+    EXPECT_EQ(text_face(stock_with_height), faces[8]);
+    // Names are compared in full, up to the 32 bytes a request holds.
+    FontRequest long_name = base, longer_name = base;
+    std::memset(long_name.face, 'a', sizeof long_name.face);
+    std::memset(longer_name.face, 'a', sizeof longer_name.face);
+    longer_name.face[sizeof longer_name.face - 1] = 'b';
+    FontFace *long_face = text_face(long_name);
+    EXPECT_NE(text_face(longer_name), long_face);
+    EXPECT_EQ(text_face(long_name), long_face);
 }
 
 TEST(TextCache, GlyphBitmapsStayWithinTheBudget) {

@@ -141,20 +141,6 @@ TEST_F(TextDc, TextOutAtExtremeCoordinatesChangesNothing) {
     EXPECT_GT(non_white(), 0);
 }
 
-// A glyph's ink may start left of its pen, so text whose first cell lies just
-// right of the bitmap still takes part; its empty background box must not be
-// filled backwards (that wrote far outside the row).
-TEST_F(TextDc, OpaqueTextJustRightOfTheBitmapFillsNothing) {
-    SetBkMode(dc, OPAQUE);
-    SetBkColor(dc, RGB(0, 0, 255));
-    for (int y : {-11, 0, 30}) {
-        for (int dx = 0; dx < 12; dx++) {
-            EXPECT_TRUE(TextOutA(dc, kWidth + dx, y, "Kg|j", 4));
-        }
-    }
-    EXPECT_EQ(non_white(), 0);
-}
-
 TEST_F(TextDc, FontsMadePerCallLeakNothing) {
     auto draw_label = [&](int round) {
         HFONT font = make_font(-(round % 40));
