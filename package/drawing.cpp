@@ -4,13 +4,6 @@
 
 #include "package.h"
 
-// A 64-bit result brought into the int range (coordinates near the limits).
-int clamp_to_int(long long value) {
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return (int)value;
-}
-
 // The absolute value of a negative argument; INT_MIN, which has none, gives INT_MAX.
 static int mended(int value) {
     return value == INT_MIN ? INT_MAX : -value;
