@@ -138,9 +138,8 @@ int draw_text(int color, int x, int y, int ptsize, const char *text);
 int draw_wipe(void);
 // A 64-bit result brought into the int range (coordinates near the limits).
 inline int clamp_to_int(long long value) {
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return (int)value;
+    if (value == (int)value) return (int)value;
+    return value > 0 ? INT_MAX : INT_MIN;
 }
 
 // Draw command executor
