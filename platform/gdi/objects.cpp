@@ -7,6 +7,9 @@
 #include <cstring>
 #include <new>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include "kernel/global_memory.h"
 #include "platform_tools.h"
 
@@ -19,20 +22,28 @@ namespace {
 constexpr uintptr_t kTag = uintptr_t(0x47) << 48;
 
 // The table's slot at an index below gdi_table.used.
-inline GdiObject *slot_at(uint32_t index) {
-    return gdi_table.pages[index >> kGdiPageBits] + (index & (kGdiPageSize - 1));
-}
+inline GdiObject *slot_at(uint32_t index) { return gdi_table.slots + index; }
 
-// Adds a page of never used slots to the free list, lowest first; false when
-// the table is full or out of memory.
+// Makes the next kGdiPageSize slots usable and adds them to the free list,
+// lowest first; false when the table is full or out of memory.
 [[gnu::noinline]] bool grow() {
     GdiTable &t = gdi_table;
+    if (!t.slots) {
+        // Address space only: nothing is committed until a page is made usable.
+        void *range = mmap(nullptr, sizeof(GdiObject) * kGdiMaxSlots, PROT_NONE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (range == MAP_FAILED) return false;
+        t.slots = static_cast<GdiObject *>(range);
+    }
     if (t.used >= kGdiMaxSlots) return false;
-    GdiObject *&page = t.pages[t.used >> kGdiPageBits];
-    page = new (std::nothrow) GdiObject[kGdiPageSize];
-    if (!page) return false;
     uint32_t count = std::min(kGdiPageSize, kGdiMaxSlots - t.used);
+    GdiObject *page = t.slots + t.used;
+    // From the start of the system page holding the first new slot.
+    uintptr_t start = reinterpret_cast<uintptr_t>(page) & ~(uintptr_t(sysconf(_SC_PAGESIZE)) - 1);
+    uintptr_t end = reinterpret_cast<uintptr_t>(page + count);
+    if (mprotect(reinterpret_cast<void *>(start), end - start, PROT_READ | PROT_WRITE) != 0) return false;
     for (uint32_t i = count; i-- > 0;) {
+        new (page + i) GdiObject();
         page[i].index = t.used + i;
         page[i].next_free = t.free_head;
         t.free_head = t.used + i + 1;
@@ -92,6 +103,7 @@ inline void free_object(GdiObject *o) {
     t.free_head = o->index + 1;
 }
 
+// A COLORREF as a 0x00RRGGBB pixel.
 uint32_t pixel_of(COLORREF c) { return pixel_from_colorref(c & 0xFFFFFF); }
 
 // A stock pen or brush.

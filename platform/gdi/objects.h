@@ -65,16 +65,17 @@ struct GdiObject {
     std::unique_ptr<GdiDc> dc;
 };
 
-// Slots live in pages that never move, so a pointer to a live object stays
-// valid however large the table grows.
-constexpr uint32_t kGdiPageBits = 10;
-constexpr uint32_t kGdiPageSize = 1u << kGdiPageBits;
+// The slots lie in one range of address space reserved at first use and made
+// usable kGdiPageSize slots at a time: slots never move, so a pointer to a live
+// object stays valid, and a handle's index finds its slot directly.
+constexpr uint32_t kGdiPageSize = 1024;
 constexpr uint32_t kGdiMaxSlots = 0xFFFFFE;  // slot index + 1 fills the handle's 24 index bits
 
 struct GdiTable {
-    uint32_t used = 0;       // slots handed out so far, live or free
-    uint32_t free_head = 0;  // the most recently freed slot + 1, 0 when none is free
-    int live[6] = {};        // non-stock objects per kind
+    GdiObject *slots = nullptr;  // the reserved range; the first `used` slots are usable
+    uint32_t used = 0;           // slots made usable so far, live or free
+    uint32_t free_head = 0;      // the most recently freed slot + 1, 0 when none is free
+    int live[6] = {};            // non-stock objects per kind
     HGDIOBJ stock[18] = {};
     HGDIOBJ stock_bitmap = nullptr;
     HDC screen = nullptr;
@@ -82,7 +83,6 @@ struct GdiTable {
     // Cleared when that DC is freed; last_dc is nullptr whenever last_dc_handle is 0.
     uintptr_t last_dc_handle = 0;
     GdiDc *last_dc = nullptr;
-    GdiObject *pages[(kGdiMaxSlots + kGdiPageSize - 1) / kGdiPageSize] = {};
 };
 
 // The one table of the process.
@@ -95,7 +95,7 @@ inline GdiObject *gdi_slot(HGDIOBJ handle) {
     uintptr_t v = reinterpret_cast<uintptr_t>(handle);
     uint32_t index = (uint32_t)(v & 0xFFFFFF) - 1;
     if (index >= gdi_table.used) return nullptr;
-    GdiObject *o = gdi_table.pages[index >> kGdiPageBits] + (index & (kGdiPageSize - 1));
+    GdiObject *o = gdi_table.slots + index;
     return o->handle == v ? o : nullptr;
 }
 
