@@ -80,24 +80,26 @@ GdiObject *new_object(GdiKind kind, bool stock) {
 // The handle naming a live object.
 inline HGDIOBJ handle_of(const GdiObject *o) { return reinterpret_cast<HGDIOBJ>(o->handle); }
 
-// Frees a bitmap's pixels or a DC's record (a font request is kept for the
-// slot's next font).
+// Frees a bitmap's pixels or a DC's record, and forgets the DC if it was the
+// last one looked up.
 [[gnu::noinline]] void drop_storage(GdiObject *o) {
-    o->bitmap.reset();
-    o->dc.reset();
-}
-
-// Returns a slot to the free list; its handle goes stale.
-inline void free_object(GdiObject *o) {
     GdiTable &t = gdi_table;
     if (o->handle == t.last_dc_handle) {
         t.last_dc_handle = 0;
         t.last_dc = nullptr;
     }
+    o->bitmap.reset();
+    o->dc.reset();
+}
+
+// Returns a slot to the free list; its handle goes stale. Only bitmaps and DCs
+// own storage (a font request is kept for the slot's next font).
+inline void free_object(GdiObject *o) {
+    GdiTable &t = gdi_table;
+    if (o->kind == GdiKind::Bitmap || o->kind == GdiKind::Dc) drop_storage(o);
     if (!o->stock) t.live[(int)o->kind]--;
     o->kind = GdiKind::Free;
     o->handle = 0;
-    if (o->bitmap || o->dc) drop_storage(o);
     o->generation++;
     o->next_free = t.free_head;
     t.free_head = o->index + 1;
