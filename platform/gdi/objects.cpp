@@ -10,6 +10,19 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+// Builds with AddressSanitizer check for leaks; the slots live outside the heap,
+// so the leak checker is told to look there for pointers.
+#if defined(__SANITIZE_ADDRESS__)
+#define KAPLO_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KAPLO_LEAK_CHECKED 1
+#endif
+#endif
+#ifdef KAPLO_LEAK_CHECKED
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include "kernel/global_memory.h"
 #include "platform_tools.h"
 
@@ -34,6 +47,9 @@ inline GdiObject *slot_at(uint32_t index) { return gdi_table.slots + index; }
                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (range == MAP_FAILED) return false;
         t.slots = static_cast<GdiObject *>(range);
+#ifdef KAPLO_LEAK_CHECKED
+        __lsan_register_root_region(range, sizeof(GdiObject) * kGdiMaxSlots);
+#endif
     }
     if (t.used >= kGdiMaxSlots) return false;
     uint32_t count = std::min(kGdiPageSize, kGdiMaxSlots - t.used);
