@@ -4,13 +4,6 @@
 
 #include "package.h"
 
-// A 64-bit result brought into the int range (coordinates near the limits).
-int clamp_to_int(long long value) {
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return (int)value;
-}
-
 // The absolute value of a negative argument; INT_MIN, which has none, gives INT_MAX.
 static int mended(int value) {
     return value == INT_MIN ? INT_MAX : -value;
@@ -64,13 +57,24 @@ int draw_circle(int color, int x, int y, int radius) {
     return 1;
 }
 
+// Whether a call can go straight to the executor: a palette colour, a width
+// that needs no mending and logging off, so there is nothing to write. The
+// describe_ functions below stay out of line, so the common path saves nothing.
+static bool needs_no_words(int color, int width) {
+    return color >= 0 && color < NUM_COLORS && width >= 0 && !package_state.logging;
+}
+
+// Mends a triangle command's colour and width and describes it.
+[[gnu::noinline]] static void describe_triangle(DrawCommand *c) {
+    c->color = check_color(c->color);
+    c->width = mend_width(c->width);
+    if (package_state.logging)
+        KAPLO_log("%s triangle at (%d,%d), (%d,%d), (%d,%d)\n", color_name(c->color), c->x1, c->y1, c->x2,
+                  (int)c->y2, c->x3, c->y3);
+}
+
 // Draws a triangle, filled when width is 0.
 int draw_triangle(int color, int x1, int y1, int x2, int y2, int x3, int y3, int width) {
-    color = check_color(color);
-    width = mend_width(width);
-    if (package_state.logging)
-        KAPLO_log("%s triangle at (%d,%d), (%d,%d), (%d,%d)\n", color_name(color), x1, y1, x2, y2,
-                  x3, y3);
     DrawCommand command = new_command(DRAW_TRIANGLE, color, width);
     command.x1 = x1;
     command.y1 = y1;
@@ -78,66 +82,82 @@ int draw_triangle(int color, int x1, int y1, int x2, int y2, int x3, int y3, int
     command.y2 = y2;
     command.x3 = x3;
     command.y3 = y3;
+    if (!needs_no_words(color, width)) describe_triangle(&command);
     execute_command(&command);
     return 1;
+}
+
+// Mends a rectangle command's colour and width and describes it.
+[[gnu::noinline]] static void describe_rectangle(DrawCommand *c) {
+    c->color = check_color(c->color);
+    c->width = mend_width(c->width);
+    if (!package_state.logging) return;
+    if (c->width != 0)
+        KAPLO_log("%s rectangle with bounding box (%d,%d) to (%d,%d) with line width %d\n", color_name(c->color),
+                  c->x1, c->y1, c->x2, (int)c->y2, c->width);
+    else
+        KAPLO_log("%s rectangle with bounding box (%d,%d) to (%d,%d), filled\n", color_name(c->color), c->x1,
+                  c->y1, c->x2, (int)c->y2);
 }
 
 // Draws a rectangle, filled when width is 0.
 int draw_rectangle(int color, int x1, int y1, int x2, int y2, int width) {
     normalise_corners(&x1, &y1, &x2, &y2);
-    color = check_color(color);
-    width = mend_width(width);
-    if (package_state.logging) {
-        if (width != 0)
-            KAPLO_log("%s rectangle with bounding box (%d,%d) to (%d,%d) with line width %d\n",
-                      color_name(color), x1, y1, x2, y2, width);
-        else
-            KAPLO_log("%s rectangle with bounding box (%d,%d) to (%d,%d), filled\n",
-                      color_name(color), x1, y1, x2, y2);
-    }
     DrawCommand command = new_command(DRAW_RECTANGLE, color, width);
     command.x1 = x1;
     command.y1 = y1;
     command.x2 = x2;
     command.y2 = y2;
+    if (!needs_no_words(color, width)) describe_rectangle(&command);
     execute_command(&command);
     return 1;
+}
+
+// Mends an oval command's width and colour (in that order) and describes it.
+[[gnu::noinline]] static void describe_oval(DrawCommand *c) {
+    c->width = mend_width(c->width);
+    c->color = check_color(c->color);
+    if (!package_state.logging) return;
+    if (c->width != 0)
+        KAPLO_log("%s oval with bounding box (%d,%d) to (%d,%d), line width %d\n", color_name(c->color), c->x1,
+                  c->y1, c->x2, (int)c->y2, c->width);
+    else
+        KAPLO_log("%s oval with bounding box (%d,%d) to (%d,%d), filled\n", color_name(c->color), c->x1, c->y1,
+                  c->x2, (int)c->y2);
 }
 
 // Draws an oval in a bounding box, filled when width is 0.
 int draw_oval(int color, int x1, int y1, int x2, int y2, int width) {
     normalise_corners(&x1, &y1, &x2, &y2);
-    width = mend_width(width);
-    color = check_color(color);
-    if (package_state.logging) {
-        if (width != 0)
-            KAPLO_log("%s oval with bounding box (%d,%d) to (%d,%d), line width %d\n",
-                      color_name(color), x1, y1, x2, y2, width);
-        else
-            KAPLO_log("%s oval with bounding box (%d,%d) to (%d,%d), filled\n", color_name(color),
-                      x1, y1, x2, y2);
-    }
     DrawCommand command = new_command(DRAW_OVAL, color, width);
     command.x1 = x1;
     command.y1 = y1;
     command.x2 = x2;
     command.y2 = y2;
+    if (!needs_no_words(color, width)) describe_oval(&command);
     execute_command(&command);
     return 1;
 }
 
+// Mends a line command's width and colour (in that order) and describes it
+// with the mended width.
+[[gnu::noinline]] static void describe_line(DrawCommand *c) {
+    c->width = mend_width(c->width);
+    c->color = check_color(c->color);
+    if (package_state.logging)
+        KAPLO_log("%s line from (%d,%d) to (%d,%d), width %d\n", color_name(c->color), c->x1, c->y1, c->x2,
+                  (int)c->y2, c->width);
+}
+
 // Draws a line at least one pixel wide.
 int draw_line(int color, int x1, int y1, int x2, int y2, int width) {
-    width = mend_width(width);
-    color = check_color(color);
-    if (package_state.logging)
-        KAPLO_log("%s line from (%d,%d) to (%d,%d), width %d\n", color_name(color), x1, y1, x2, y2,
-                  width);
-    DrawCommand command = new_command(DRAW_LINE, color, width == 0 ? 1 : width);
+    DrawCommand command = new_command(DRAW_LINE, color, width);
     command.x1 = x1;
     command.y1 = y1;
     command.x2 = x2;
     command.y2 = y2;
+    if (!needs_no_words(color, width)) describe_line(&command);
+    if (command.width == 0) command.width = 1;
     execute_command(&command);
     return 1;
 }

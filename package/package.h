@@ -1,6 +1,7 @@
 // The package's internal state and the operations its parts share.
 #pragma once
 
+#include <climits>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -136,7 +137,10 @@ int draw_line(int color, int x1, int y1, int x2, int y2, int width);
 int draw_text(int color, int x, int y, int ptsize, const char *text);
 int draw_wipe(void);
 // A 64-bit result brought into the int range (coordinates near the limits).
-int clamp_to_int(long long value);
+inline int clamp_to_int(long long value) {
+    if (value == (int)value) return (int)value;
+    return value > 0 ? INT_MAX : INT_MIN;
+}
 
 // Draw command executor
 void execute_command(const DrawCommand *command);

@@ -14,7 +14,7 @@ namespace {
 
 // The face of the DC's selected font.
 FontFace *face_of(const GdiDc *dc) {
-    GdiObject *font = gdi_selected(dc->font);
+    GdiObject *font = dc->font_object;
     static const FontRequest fallback;
     return text_face(font && font->font ? *font->font : fallback);
 }
@@ -39,7 +39,7 @@ BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int length) {
     RECT clip = {0, 0, 0, 0};
     int ox = 0, oy = 0;
     if (dc->kind == DcKind::Memory) {
-        GdiObject *bitmap = gdi_selected(dc->bitmap);
+        GdiObject *bitmap = dc->bitmap_object;
         if (bitmap && bitmap->bitmap) {
             surface = &bitmap->bitmap->surface;
             clip = {0, 0, surface->width, surface->height};

@@ -18,7 +18,7 @@ namespace {
 // The surface a DC draws on and its clip there, in surface coordinates.
 bool surface_of(const GdiDc *dc, Surface **surface, RECT *clip) {
     if (dc->kind == DcKind::Memory) {
-        GdiObject *bitmap = gdi_selected(dc->bitmap);
+        GdiObject *bitmap = dc->bitmap_object;
         if (!bitmap || !bitmap->bitmap) return false;
         *surface = &bitmap->bitmap->surface;
         *clip = {0, 0, (*surface)->width, (*surface)->height};
@@ -62,7 +62,7 @@ Canvas canvas_of(const GdiDc *dc, Surface **batched = nullptr) {
 
 // The pen's width as drawn (0: no pen) and its colour.
 int64_t pen_of(const GdiDc *dc, uint32_t *color) {
-    GdiObject *pen = gdi_selected(dc->pen);
+    GdiObject *pen = dc->pen_object;
     if (!pen || pen->null_style) return 0;
     *color = pen->pixel;
     return pen->width;
@@ -70,7 +70,7 @@ int64_t pen_of(const GdiDc *dc, uint32_t *color) {
 
 // Whether the DC's brush paints, and its colour.
 bool brush_of(const GdiDc *dc, uint32_t *color) {
-    GdiObject *brush = gdi_selected(dc->brush);
+    GdiObject *brush = dc->brush_object;
     if (!brush || brush->null_style) return false;
     *color = brush->pixel;
     return true;

@@ -7,114 +7,148 @@
 #include <cstring>
 #include <new>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+// Builds with AddressSanitizer check for leaks; the slots live outside the heap,
+// so the leak checker is told to look there for pointers.
+#if defined(__SANITIZE_ADDRESS__)
+#define KAPLO_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KAPLO_LEAK_CHECKED 1
+#endif
+#endif
+#ifdef KAPLO_LEAK_CHECKED
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include "gdi/batch.h"
 #include "kernel/global_memory.h"
 #include "platform_tools.h"
+
+GdiTable gdi_table;
 
 namespace {
 
 // Handles look like 0x0047GGGGGGIIIIII: a tag, 24 bits of generation and the
 // slot index + 1, so that a stale or foreign value never matches a live slot.
 constexpr uintptr_t kTag = uintptr_t(0x47) << 48;
-constexpr uintptr_t kIndexMask = 0xFFFFFF;
 
-struct Table {
-    std::vector<std::unique_ptr<GdiObject>> slots;  // objects stay put as the table grows
-    std::vector<uint32_t> free_slots;
-    int live[6] = {};             // non-stock objects per kind
-    HGDIOBJ stock[18] = {};
-    HGDIOBJ stock_bitmap = nullptr;
-    HDC screen = nullptr;
-};
+// The table's slot at an index below gdi_table.used.
+inline GdiObject *slot_at(uint32_t index) { return gdi_table.slots + index; }
 
-Table g_table;
-
-// The one table of the process.
-inline Table &table() { return g_table; }
-
-HGDIOBJ handle_of(uint32_t index, uint32_t generation) {
-    return reinterpret_cast<HGDIOBJ>(kTag | (uintptr_t(generation & 0xFFFFFF) << 24) | (index + 1));
-}
-
-// The slot a handle names, live or not yet freed; nullptr for anything else.
-GdiObject *slot_of(HGDIOBJ handle) {
-    uintptr_t v = reinterpret_cast<uintptr_t>(handle);
-    if ((v & ~(uintptr_t(0xFFFFFFFFFFFF))) != kTag) return nullptr;
-    uintptr_t index = (v & kIndexMask);
-    if (index == 0) return nullptr;
-    Table &t = table();
-    if (index - 1 >= t.slots.size()) return nullptr;
-    GdiObject &o = *t.slots[index - 1];
-    if (o.kind == GdiKind::Free || (o.generation & 0xFFFFFF) != ((v >> 24) & 0xFFFFFF)) return nullptr;
-    return &o;
-}
-
-// Takes a free slot for a new object of a kind.
-HGDIOBJ new_object(GdiKind kind, bool stock, GdiObject **out) {
-    Table &t = table();
-    uint32_t index;
-    if (!t.free_slots.empty()) {
-        index = t.free_slots.back();
-        t.free_slots.pop_back();
-    } else {
-        if (t.slots.size() >= kIndexMask - 1) return nullptr;
-        index = (uint32_t)t.slots.size();
-        t.slots.emplace_back(new GdiObject());
+// Makes the next kGdiPageSize slots usable and adds them to the free list,
+// lowest first; false when the table is full or out of memory.
+[[gnu::noinline]] bool grow() {
+    GdiTable &t = gdi_table;
+    if (!t.slots) {
+        // Address space only: nothing is committed until a page is made usable.
+        void *range = mmap(nullptr, sizeof(GdiObject) * kGdiMaxSlots, PROT_NONE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (range == MAP_FAILED) return false;
+        t.slots = static_cast<GdiObject *>(range);
+#ifdef KAPLO_LEAK_CHECKED
+        __lsan_register_root_region(range, sizeof(GdiObject) * kGdiMaxSlots);
+#endif
     }
-    GdiObject &o = *t.slots[index];
-    o.index = index;
-    o.kind = kind;
-    o.stock = stock;
-    o.delete_pending = false;
-    o.selected = 0;
-    o.null_style = false;
-    o.width = 1;
-    o.pixel = 0;
-    o.color = 0;
-    if (!stock) t.live[(int)kind]++;
-    *out = &o;
-    return handle_of(index, o.generation);
+    if (t.used >= kGdiMaxSlots) return false;
+    uint32_t count = std::min(kGdiPageSize, kGdiMaxSlots - t.used);
+    GdiObject *page = t.slots + t.used;
+    // From the start of the system page holding the first new slot.
+    uintptr_t start = reinterpret_cast<uintptr_t>(page) & ~(uintptr_t(sysconf(_SC_PAGESIZE)) - 1);
+    uintptr_t end = reinterpret_cast<uintptr_t>(page + count);
+    if (mprotect(reinterpret_cast<void *>(start), end - start, PROT_READ | PROT_WRITE) != 0) return false;
+    for (uint32_t i = count; i-- > 0;) {
+        new (page + i) GdiObject();
+        page[i].index = t.used + i;
+        page[i].next_free = t.free_head;
+        t.free_head = t.used + i + 1;
+    }
+    t.used += count;
+    return true;
 }
 
-// Returns a slot to the free list; its handle goes stale.
-void free_object(GdiObject *o) {
-    Table &t = table();
-    if (!o->stock) t.live[(int)o->kind]--;
-    o->kind = GdiKind::Free;
+// Takes the most recently freed slot for a new object of a kind; the free
+// list must not be empty.
+inline GdiObject *take_slot(GdiKind kind, bool stock) {
+    GdiTable &t = gdi_table;
+    GdiObject *o = slot_at(t.free_head - 1);
+    t.free_head = o->next_free;
+    o->handle = kTag | (uintptr_t(o->generation & 0xFFFFFF) << 24) | (o->index + 1);
+    o->kind = kind;
+    o->stock = stock;
+    o->delete_pending = false;
+    o->null_style = false;
+    o->selected = 0;
+    o->width = 1;
+    o->pixel = 0;
+    o->color = 0;
+    if (!stock) t.live[(int)kind]++;
+    return o;
+}
+
+// A slot for a new object of a kind; nullptr when the table is full.
+GdiObject *new_object(GdiKind kind, bool stock) {
+    if (gdi_table.free_head == 0 && !grow()) return nullptr;
+    return take_slot(kind, stock);
+}
+
+// The handle naming a live object.
+inline HGDIOBJ handle_of(const GdiObject *o) { return reinterpret_cast<HGDIOBJ>(o->handle); }
+
+// Frees a bitmap's pixels or a DC's record, and forgets the DC if it was the
+// last one looked up.
+[[gnu::noinline]] void drop_storage(GdiObject *o) {
+    GdiTable &t = gdi_table;
+    if (o->handle == t.last_dc_handle) {
+        t.last_dc_handle = 0;
+        t.last_dc = nullptr;
+    }
     if (o->bitmap) batch_forget(&o->bitmap->surface);  // its pending shapes die with it
     o->bitmap.reset();
-    o->dc.reset();  // a font request is kept for the slot's next font
-    o->generation++;
-    t.free_slots.push_back(o->index);
+    o->dc.reset();
 }
 
+// Returns a slot to the free list; its handle goes stale. Only bitmaps and DCs
+// own storage (a font request is kept for the slot's next font).
+inline void free_object(GdiObject *o) {
+    GdiTable &t = gdi_table;
+    if (o->kind == GdiKind::Bitmap || o->kind == GdiKind::Dc) drop_storage(o);
+    if (!o->stock) t.live[(int)o->kind]--;
+    o->kind = GdiKind::Free;
+    o->handle = 0;
+    o->generation++;
+    o->next_free = t.free_head;
+    t.free_head = o->index + 1;
+}
+
+// A COLORREF as a 0x00RRGGBB pixel.
 uint32_t pixel_of(COLORREF c) { return pixel_from_colorref(c & 0xFFFFFF); }
 
 // A stock pen or brush.
 HGDIOBJ make_stock_paint(GdiKind kind, bool null_style, COLORREF color) {
-    GdiObject *o;
-    HGDIOBJ h = new_object(kind, true, &o);
+    GdiObject *o = new_object(kind, true);
     o->null_style = null_style;
     o->color = color & 0xFFFFFF;
     o->pixel = pixel_of(color);
-    return h;
+    return handle_of(o);
 }
 
 // A stock font: a request the text module resolves by its stock index.
 HGDIOBJ make_stock_font(int index, int height, const char *face, int pitch) {
-    GdiObject *o;
-    HGDIOBJ h = new_object(GdiKind::Font, true, &o);
+    GdiObject *o = new_object(GdiKind::Font, true);
     o->font.reset(new FontRequest());
     o->font->height = height;
     o->font->pitch_and_family = pitch;
     o->font->stock = index;
     strncpy(o->font->face, face, sizeof(o->font->face) - 1);
-    return h;
+    return handle_of(o);
 }
 
 // Creates the stock objects on first use.
 void ensure_stock() {
-    Table &t = table();
+    GdiTable &t = gdi_table;
     if (t.stock[WHITE_BRUSH]) return;
     t.stock[WHITE_BRUSH] = make_stock_paint(GdiKind::Brush, false, RGB(255, 255, 255));
     t.stock[LTGRAY_BRUSH] = make_stock_paint(GdiKind::Brush, false, RGB(192, 192, 192));
@@ -131,120 +165,111 @@ void ensure_stock() {
     t.stock[SYSTEM_FONT] = make_stock_font(SYSTEM_FONT, 16, "System", VARIABLE_PITCH);
     t.stock[DEFAULT_GUI_FONT] = make_stock_font(DEFAULT_GUI_FONT, -11, "MS Shell Dlg", VARIABLE_PITCH);
     // The 1 x 1 bitmap every memory DC starts with.
-    GdiObject *o;
-    t.stock_bitmap = new_object(GdiKind::Bitmap, true, &o);
+    GdiObject *o = new_object(GdiKind::Bitmap, true);
     o->bitmap.reset(new GdiBitmap());
     o->bitmap->storage.reset(new uint32_t[1]());
     o->bitmap->surface.pixels = o->bitmap->storage.get();
     o->bitmap->surface.width = o->bitmap->surface.height = o->bitmap->surface.stride = 1;
+    t.stock_bitmap = handle_of(o);
 }
+
+// Frees an object deleted while selected, once its last DC lets go; kept out
+// of line so that SelectObject's common path stays small.
+[[gnu::noinline]] void free_deselected(GdiObject *o) { free_object(o); }
 
 // Drops one DC's hold on an object; an object deleted while held goes now.
-void release(HGDIOBJ handle) {
-    GdiObject *o = slot_of(handle);
+inline void release(GdiObject *o) {
     if (!o) return;
     o->selected--;
-    if (o->selected <= 0 && o->delete_pending) free_object(o);
+    if (o->selected <= 0 && o->delete_pending) free_deselected(o);
 }
 
-// Takes a DC's hold on an object.
-void hold(HGDIOBJ handle) {
-    GdiObject *o = slot_of(handle);
+// Makes a stock object current in a new DC: *slot takes its handle, *held the object.
+void hold_stock(HGDIOBJ handle, HGDIOBJ *slot, GdiObject **held) {
+    GdiObject *o = gdi_slot(handle);
+    *slot = handle;
+    *held = o;
     if (o) o->selected++;
 }
 
 }  // namespace
 
-// ---- lookups -----------------------------------------------------------
+// ---- DC records ----------------------------------------------------------
 
-// The live object behind a handle if it is of that kind.
-GdiObject *gdi_lookup(HGDIOBJ handle, GdiKind kind) {
-    GdiObject *o = slot_of(handle);
-    if (!o || o->kind != kind || o->delete_pending) return nullptr;
-    return o;
-}
-
-// The live object behind a handle, any kind.
-GdiObject *gdi_lookup_any(HGDIOBJ handle) {
-    GdiObject *o = slot_of(handle);
-    if (!o || o->delete_pending) return nullptr;
-    return o;
-}
-
-// An object a DC holds selected, deleted-while-selected ones included.
-GdiObject *gdi_selected(HGDIOBJ handle) { return slot_of(handle); }
-
-// The DC record behind an HDC.
-GdiDc *gdi_dc(HDC dc) {
-    GdiObject *o = slot_of(dc);
+// The DC record behind an HDC through the table, remembered as the last DC.
+GdiDc *gdi_dc_lookup(HDC handle) {
+    GdiObject *o = gdi_slot(handle);
     if (!o || o->kind != GdiKind::Dc) return nullptr;
+    gdi_table.last_dc_handle = o->handle;
+    gdi_table.last_dc = o->dc.get();
     return o->dc.get();
 }
 
 // A new DC with Windows' defaults: black 1-pixel pen, white brush, system font.
 HDC gdi_new_dc(DcKind kind) {
     ensure_stock();
-    Table &t = table();
-    GdiObject *o;
-    HGDIOBJ h = new_object(GdiKind::Dc, kind == DcKind::Screen, &o);
-    if (!h) return nullptr;
+    GdiTable &t = gdi_table;
+    GdiObject *o = new_object(GdiKind::Dc, kind == DcKind::Screen);
+    if (!o) return nullptr;
     o->dc.reset(new GdiDc());
     GdiDc *dc = o->dc.get();
     dc->kind = kind;
-    dc->pen = t.stock[BLACK_PEN];
-    dc->brush = t.stock[WHITE_BRUSH];
-    dc->font = t.stock[SYSTEM_FONT];
-    hold(dc->pen);
-    hold(dc->brush);
-    hold(dc->font);
-    if (kind == DcKind::Memory) {
-        dc->bitmap = t.stock_bitmap;
-        hold(dc->bitmap);
-    }
-    return reinterpret_cast<HDC>(h);
+    hold_stock(t.stock[BLACK_PEN], &dc->pen, &dc->pen_object);
+    hold_stock(t.stock[WHITE_BRUSH], &dc->brush, &dc->brush_object);
+    hold_stock(t.stock[SYSTEM_FONT], &dc->font, &dc->font_object);
+    if (kind == DcKind::Memory) hold_stock(t.stock_bitmap, &dc->bitmap, &dc->bitmap_object);
+    return reinterpret_cast<HDC>(handle_of(o));
 }
 
 // Deselects everything a DC holds and frees its slot.
 void gdi_free_dc(HDC handle) {
-    GdiObject *o = slot_of(handle);
+    GdiObject *o = gdi_slot(handle);
     if (!o || o->kind != GdiKind::Dc) return;
     GdiDc *dc = o->dc.get();
-    HGDIOBJ held[4] = {dc->pen, dc->brush, dc->font, dc->bitmap};
+    GdiObject *held[4] = {dc->pen_object, dc->brush_object, dc->font_object, dc->bitmap_object};
     free_object(o);
-    for (HGDIOBJ h : held)
-        if (h) release(h);
+    for (GdiObject *h : held) release(h);
 }
 
 // The screen DC that GetDC(NULL) returns.
 HDC gdi_screen_dc(void) {
-    Table &t = table();
+    GdiTable &t = gdi_table;
     if (!t.screen) t.screen = gdi_new_dc(DcKind::Screen);
     return t.screen;
 }
 
 // ---- creation ----------------------------------------------------------
 
+// CreatePen once the table has grown: kept out of line so that the common
+// path of CreatePen needs no stack.
+[[gnu::noinline]] static HPEN create_pen_after_growing(int style, int width, COLORREF color) {
+    return grow() ? CreatePen(style, width, color) : nullptr;
+}
+
 // A pen: PS_NULL draws nothing, any other style is solid; width 0 is one pixel.
 HPEN WINAPI CreatePen(int style, int width, COLORREF color) {
-    GdiObject *o;
-    HGDIOBJ h = new_object(GdiKind::Pen, false, &o);
-    if (!h) return nullptr;
+    if (gdi_table.free_head == 0) return create_pen_after_growing(style, width, color);
+    GdiObject *o = take_slot(GdiKind::Pen, false);
     o->null_style = style == PS_NULL;
     int64_t w = width < 0 ? -(int64_t)width : width;
     o->width = w == 0 ? 1 : (int)std::min<int64_t>(w, INT_MAX);
     o->color = color & 0xFFFFFF;
     o->pixel = pixel_of(color);
-    return reinterpret_cast<HPEN>(h);
+    return reinterpret_cast<HPEN>(handle_of(o));
+}
+
+// CreateSolidBrush once the table has grown, out of line as for pens.
+[[gnu::noinline]] static HBRUSH create_brush_after_growing(COLORREF color) {
+    return grow() ? CreateSolidBrush(color) : nullptr;
 }
 
 // A brush of one colour.
 HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
-    GdiObject *o;
-    HGDIOBJ h = new_object(GdiKind::Brush, false, &o);
-    if (!h) return nullptr;
+    if (gdi_table.free_head == 0) return create_brush_after_growing(color);
+    GdiObject *o = take_slot(GdiKind::Brush, false);
     o->color = color & 0xFFFFFF;
     o->pixel = pixel_of(color);
-    return reinterpret_cast<HBRUSH>(h);
+    return reinterpret_cast<HBRUSH>(handle_of(o));
 }
 
 // A logical font: the request is kept; the text module maps it to a face.
@@ -256,9 +281,8 @@ HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation,
     (void)out_precision;
     (void)clip_precision;
     (void)quality;
-    GdiObject *o;
-    HGDIOBJ h = new_object(GdiKind::Font, false, &o);
-    if (!h) return nullptr;
+    GdiObject *o = new_object(GdiKind::Font, false);
+    if (!o) return nullptr;
     if (!o->font) o->font.reset(new FontRequest());
     *o->font = FontRequest();
     o->font->height = height;
@@ -270,21 +294,20 @@ HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation,
     o->font->charset = (int)charset;
     o->font->pitch_and_family = (int)pitch_and_family;
     if (face) strncpy(o->font->face, face, sizeof(o->font->face) - 1);
-    return reinterpret_cast<HFONT>(h);
+    return reinterpret_cast<HFONT>(handle_of(o));
 }
 
 // A 32-bit bitmap, cleared to black; 0 x 0 gives the stock 1 x 1 bitmap.
 HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
     if (!gdi_dc(dc) || width < 0 || height < 0) return nullptr;
     ensure_stock();
-    if (width == 0 || height == 0) return reinterpret_cast<HBITMAP>(table().stock_bitmap);
+    if (width == 0 || height == 0) return reinterpret_cast<HBITMAP>(gdi_table.stock_bitmap);
     const int64_t pixels = (int64_t)width * height;
     if (pixels > (int64_t(1) << 28)) return nullptr;  // over 1 GB: refused, as an allocation failure
     uint32_t *storage = new (std::nothrow) uint32_t[(size_t)pixels]();
     if (!storage) return nullptr;
-    GdiObject *o;
-    HGDIOBJ h = new_object(GdiKind::Bitmap, false, &o);
-    if (!h) {
+    GdiObject *o = new_object(GdiKind::Bitmap, false);
+    if (!o) {
         delete[] storage;
         return nullptr;
     }
@@ -294,14 +317,14 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
     o->bitmap->surface.width = width;
     o->bitmap->surface.height = height;
     o->bitmap->surface.stride = width;
-    return reinterpret_cast<HBITMAP>(h);
+    return reinterpret_cast<HBITMAP>(handle_of(o));
 }
 
 // Stock objects by index; nullptr for an unknown index.
 HGDIOBJ WINAPI GetStockObject(int index) {
     ensure_stock();
     if (index < 0 || index >= 18) return nullptr;
-    return table().stock[index];
+    return gdi_table.stock[index];
 }
 
 // ---- selection and deletion ------------------------------------------------
@@ -311,24 +334,33 @@ HGDIOBJ WINAPI SelectObject(HDC dc_handle, HGDIOBJ object) {
     GdiDc *dc = gdi_dc(dc_handle);
     GdiObject *o = gdi_lookup_any(object);
     if (!dc || !o) return nullptr;
-    HGDIOBJ *slot = nullptr;
-    switch (o->kind) {
-    case GdiKind::Pen: slot = &dc->pen; break;
-    case GdiKind::Brush: slot = &dc->brush; break;
-    case GdiKind::Font: slot = &dc->font; break;
-    case GdiKind::Bitmap:
+    HGDIOBJ *slot;
+    GdiObject **held;
+    if (o->kind == GdiKind::Pen) {
+        slot = &dc->pen;
+        held = &dc->pen_object;
+    } else if (o->kind == GdiKind::Brush) {
+        slot = &dc->brush;
+        held = &dc->brush_object;
+    } else if (o->kind == GdiKind::Font) {
+        slot = &dc->font;
+        held = &dc->font_object;
+    } else if (o->kind == GdiKind::Bitmap) {
         if (dc->kind != DcKind::Memory) return nullptr;
         // A bitmap lives in one DC at a time (the stock one is shared).
         if (o->selected > 0 && !o->stock && dc->bitmap != object) return nullptr;
         slot = &dc->bitmap;
-        break;
-    default: return nullptr;
+        held = &dc->bitmap_object;
+    } else {
+        return nullptr;  // a DC is not selectable
     }
     HGDIOBJ previous = *slot;
     if (previous == object) return previous;
-    hold(object);
+    GdiObject *previous_object = *held;
+    o->selected++;
     *slot = object;
-    release(previous);
+    *held = o;
+    release(previous_object);
     return previous;
 }
 
@@ -350,7 +382,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ object) {
 
 // Live pens, brushes, fonts, bitmaps, DCs and global blocks (stock objects not counted).
 PlatformCounts platform_live_objects(void) {
-    Table &t = table();
+    const GdiTable &t = gdi_table;
     PlatformCounts c;
     c.pens = t.live[(int)GdiKind::Pen];
     c.brushes = t.live[(int)GdiKind::Brush];

@@ -102,6 +102,28 @@ TEST_F(ExecutorTest, NegativeWidthDrawsTheMendedWidth) {
     EXPECT_EQ(count_in(300, 260, 300, 280, blue), 2);
 }
 
+// With logging off a call with nothing to mend goes straight to the executor;
+// one that has something to mend still draws the mended colour and width.
+TEST_F(ExecutorTest, IllegalColoursAndWidthsAreMendedWithLoggingOff) {
+    KAPLO_rectangle(99, -30, 30, -20, 20, 0);
+    KAPLO_oval(NUM_COLORS, 20, 30, 40, 10, 0);
+    KAPLO_triangle(-5, -30, -30, -10, -30, -20, -10, 0);
+    KAPLO_line(77, -40, 0, -30, 0, 0);
+    EXPECT_EQ(back_pixel(275, 245), red);
+    EXPECT_EQ(back_pixel(330, 250), red);
+    EXPECT_EQ(back_pixel(280, 293), red);
+    EXPECT_EQ(count_in(260, 270, 269, 270, red), 10);
+    KAPLO_rectangle(BLUE, 20, -10, 40, -30, -3);
+    KAPLO_oval(BLUE, -60, -10, -40, -30, -2);
+    KAPLO_triangle(BLUE, -100, -10, -80, -10, -90, -30, -3);
+    EXPECT_EQ(back_pixel(330, 290), white);
+    EXPECT_EQ(count_in(315, 290, 325, 290, blue), 3);
+    EXPECT_EQ(back_pixel(250, 290), white);
+    EXPECT_GE(count_in(235, 290, 245, 290, blue), 2);
+    EXPECT_EQ(back_pixel(210, 285), white);
+    EXPECT_GE(count_in(200, 278, 220, 283, blue), 3 * 19);
+}
+
 TEST_F(ExecutorTest, FilledTriangleUsesTheCallersVertices) {
     KAPLO_triangle(BLUE, -20, -10, 20, -10, 0, 20, 0);
     EXPECT_EQ(back_pixel(300, 270), blue);  // inside

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "../../platform/gdi/surface.h"
 #include "gdi_support.h"
@@ -49,6 +50,25 @@ TEST(GdiDc, NewDcStartsWithWindowsDefaults) {
     EXPECT_EQ(GetPixel(m.dc, 0, 3), RGB(0, 0, 0));
     EXPECT_EQ(GetPixel(m.dc, 7, 7), RGB(0, 0, 0));
     EXPECT_EQ(GetPixel(m.dc, 1, 1), RGB(255, 255, 255));
+}
+
+// A DC's handle stops working when the DC goes, even right after drawing
+// through it, and a DC made in its place answers only to its own handle.
+TEST(GdiDc, ADeletedDcIsRefusedEvenRightAfterUse) {
+    HDC first = CreateCompatibleDC(nullptr);
+    EXPECT_TRUE(Rectangle(first, 0, 0, 1, 1));
+    EXPECT_TRUE(DeleteDC(first));
+    EXPECT_FALSE(Rectangle(first, 0, 0, 1, 1));
+    EXPECT_EQ(SetBkMode(first, TRANSPARENT), 0);
+    HDC second = CreateCompatibleDC(nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(SetBkMode(second, TRANSPARENT), OPAQUE);
+    EXPECT_EQ(GetBkMode(first), 0);
+    EXPECT_EQ(GetBkMode(second), TRANSPARENT);
+    EXPECT_FALSE(DeleteDC(first));
+    EXPECT_TRUE(DeleteDC(second));
+    EXPECT_EQ(GetBkMode(second), 0);
 }
 
 TEST(GdiDc, AttributeSettersReturnThePreviousValue) {
@@ -200,6 +220,61 @@ TEST(GdiObjects, DeleteDcDeselectsButKeepsTheObjects) {
     EXPECT_EQ(platform_live_objects().bitmaps, before.bitmaps + 1);
     EXPECT_TRUE(DeleteObject(bm));
     EXPECT_TRUE(DeleteObject(br));
+    EXPECT_TRUE(same_counts(before, platform_live_objects())) << describe(platform_live_objects());
+}
+
+// An object selected into several DCs and deleted lives until the last one
+// lets it go, by selecting something else or by being deleted itself.
+TEST(GdiObjects, AnObjectDeletedWhileInTwoDcsGoesWhenBothLetGo) {
+    MemoryDc a(4, 4), b(4, 4);
+    PlatformCounts before = platform_live_objects();
+    HBRUSH brush = CreateSolidBrush(kBrush);
+    HGDIOBJ old_a = SelectObject(a.dc, brush);
+    HGDIOBJ old_b = SelectObject(b.dc, brush);
+    HDC c = CreateCompatibleDC(nullptr);
+    SelectObject(c, brush);
+    EXPECT_TRUE(DeleteObject(brush));
+    EXPECT_EQ(SelectObject(a.dc, brush), nullptr);  // deleted: no longer selectable
+    SelectObject(a.dc, old_a);
+    EXPECT_TRUE(DeleteDC(c));
+    EXPECT_EQ(platform_live_objects().brushes, before.brushes + 1);
+    Rectangle(b.dc, 0, 0, 4, 4);
+    EXPECT_EQ(GetPixel(b.dc, 1, 1), kBrush);
+    EXPECT_EQ(SelectObject(b.dc, old_b), brush);
+    EXPECT_TRUE(same_counts(before, platform_live_objects())) << describe(platform_live_objects());
+    EXPECT_FALSE(DeleteObject(brush));
+}
+
+// Thousands of objects alive at once: each handle keeps naming its own object;
+// once deleted none of them names anything, not even after their slots have
+// been taken by new objects of another kind.
+TEST(GdiObjects, ThousandsOfLiveObjectsKeepTheirOwnHandles) {
+    MemoryDc m(4, 1);
+    PlatformCounts before = platform_live_objects();
+    const int count = 5000;
+    std::vector<HPEN> pens;
+    for (int i = 0; i < count; i++) pens.push_back(CreatePen(PS_SOLID, 1, RGB(i & 255, i >> 8, 7)));
+    EXPECT_EQ(platform_live_objects().pens, before.pens + count);
+    for (int i = 0; i < count; i += 97) {
+        HGDIOBJ old = SelectObject(m.dc, pens[i]);
+        ASSERT_NE(old, nullptr) << i;
+        MoveToEx(m.dc, 0, 0, nullptr);
+        LineTo(m.dc, 3, 0);
+        EXPECT_EQ(GetPixel(m.dc, 1, 0), RGB(i & 255, i >> 8, 7)) << i;
+        SelectObject(m.dc, old);
+    }
+    for (HPEN pen : pens) EXPECT_TRUE(DeleteObject(pen));
+    EXPECT_TRUE(same_counts(before, platform_live_objects())) << describe(platform_live_objects());
+    std::vector<HBRUSH> brushes;
+    for (int i = 0; i < count; i++) brushes.push_back(CreateSolidBrush(RGB(1, 2, 3)));
+    for (int i = 0; i < count; i++) {
+        ASSERT_NE(brushes[i], nullptr) << i;
+        EXPECT_NE((void *)brushes[i], (void *)pens[i]) << i;
+        EXPECT_EQ(SelectObject(m.dc, pens[i]), nullptr) << i;
+        EXPECT_FALSE(DeleteObject(pens[i])) << i;
+    }
+    EXPECT_EQ(platform_live_objects().brushes, before.brushes + count);
+    for (HBRUSH brush : brushes) EXPECT_TRUE(DeleteObject(brush));
     EXPECT_TRUE(same_counts(before, platform_live_objects())) << describe(platform_live_objects());
 }
 
