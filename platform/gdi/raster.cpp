@@ -442,6 +442,20 @@ inline int64_t edge_ceil_fixed(const Edge &e) {
     return e.r > 0 ? fixed_from(e.q + 1, e.r - 1, e.den) : fixed_from(e.q, e.den - 1, e.den);
 }
 
+// Fills [lo, hi) of a row: straight when the band lies inside the canvas
+// (kInside), else clamped to its columns.
+template <bool kInside>
+inline void row_span(const Canvas &c, uint32_t *row, int64_t lo, int64_t hi, uint32_t color) {
+    if (kInside)
+        fill_pixels(row + lo, hi - lo, color);
+    else
+        blit_row(c, row, lo, hi, color);
+}
+
+template <bool kInside>
+void ordered_side_rows(const Canvas &c, uint32_t *row, int64_t rows, int64_t ls, int64_t l_step, int64_t re,
+                       int64_t r_step, uint32_t color);
+
 // Rows of a two-edge band stepped in fixed point: [ceil(x) of one, ceil(x) of
 // the other) in either order. The values are exactly linear in the row, so
 // when one edge is left of the other on the band's first and last rows it
@@ -453,29 +467,16 @@ template <bool kInside>
                                        int64_t b, int64_t b_step, uint32_t color) {
     const int64_t stride = c.stride, n1 = rows - 1;
     const int64_t a1 = a + n1 * a_step, b1 = b + n1 * b_step;
-    if ((a <= b && a1 <= b1) || (b <= a && b1 <= a1)) {
-        int64_t l = a, l_step = a_step, r = b, r_step = b_step;
-        if (b < a || b1 < a1) {
-            std::swap(l, r);
-            std::swap(l_step, r_step);
-        }
-        for (; rows > 0; rows--, row += stride) {
-            int64_t lo = l >> 32, hi = r >> 32;
-            if (kInside)
-                fill_pixels(row + lo, hi - lo, color);
-            else
-                blit_row(c, row, lo, hi, color);
-            l += l_step;
-            r += r_step;
-        }
+    if ((a <= b && a1 <= b1) || (b <= a && b1 <= a1)) {  // the right edge is a run ending one column before
+        if (b < a || b1 < a1)
+            ordered_side_rows<kInside>(c, row, rows, b, b_step, a - (int64_t(1) << 32), a_step, color);
+        else
+            ordered_side_rows<kInside>(c, row, rows, a, a_step, b - (int64_t(1) << 32), b_step, color);
         return;
     }
     for (; rows > 0; rows--, row += stride) {
         int64_t lo = std::min(a, b) >> 32, hi = std::max(a, b) >> 32;
-        if (kInside)
-            fill_pixels(row + lo, hi - lo, color);
-        else
-            blit_row(c, row, lo, hi, color);
+        row_span<kInside>(c, row, lo, hi, color);
         a += a_step;
         b += b_step;
     }
@@ -743,10 +744,7 @@ void ordered_side_rows(const Canvas &c, uint32_t *row, int64_t rows, int64_t ls,
     re += int64_t(1) << 32;  // one column on: the run's end becomes the span's end
     for (; rows > 0; rows--, row += stride) {
         int64_t lo = ls >> 32, hi = re >> 32;
-        if (kInside)
-            fill_pixels(row + lo, hi - lo, color);
-        else
-            blit_row(c, row, lo, hi, color);
+        row_span<kInside>(c, row, lo, hi, color);
         ls += l_step;
         re += r_step;
     }
@@ -771,10 +769,7 @@ void fixed_side_rows(const Canvas &c, uint32_t *row, int64_t rows, FixedRun &a, 
         int64_t as = a.s, ae = a.e, bs = b.s, be = b.e;
         for (int64_t n = rows; n > 0; n--, row += stride) {
             int64_t lo = std::min(as, bs) >> 32, hi = (std::max(ae, be) >> 32) + 1;
-            if (kInside)
-                fill_pixels(row + lo, hi - lo, color);
-            else
-                blit_row(c, row, lo, hi, color);
+            row_span<kInside>(c, row, lo, hi, color);
             as += a_step;
             ae += a_step;
             bs += b_step;
