@@ -106,39 +106,33 @@ void normalise(int64_t *l, int64_t *t, int64_t *r, int64_t *b) {
     if (*t > *b) std::swap(*t, *b);
 }
 
-// Sets a shape's box from a call's corners, normalised.
-void box(Shape *s, int left, int top, int right, int bottom) {
-    s->l = left;
-    s->t = top;
-    s->r = right;
-    s->b = bottom;
-    normalise(&s->l, &s->t, &s->r, &s->b);
+// Rectangle() and Ellipse(): a shape of the DC's pen and brush on a box
+// given by two corners in any order.
+BOOL draw_box(HDC handle, ShapeKind kind, int left, int top, int right, int bottom) {
+    GdiDc *dc = gdi_dc(handle);
+    if (!dc) return FALSE;
+    Surface *target;
+    Shape s = shape_of(dc, kind, &target);
+    s.l = left;
+    s.t = top;
+    s.r = right;
+    s.b = bottom;
+    normalise(&s.l, &s.t, &s.r, &s.b);
+    batch_draw(target, s, nullptr);
+    drawn(dc);
+    return TRUE;
 }
 
 }  // namespace
 
 // Rectangle: outline in the pen, inside in the brush, right and bottom excluded.
 BOOL WINAPI Rectangle(HDC handle, int left, int top, int right, int bottom) {
-    GdiDc *dc = gdi_dc(handle);
-    if (!dc) return FALSE;
-    Surface *target;
-    Shape s = shape_of(dc, ShapeKind::Rectangle, &target);
-    box(&s, left, top, right, bottom);
-    batch_draw(target, s, nullptr);
-    drawn(dc);
-    return TRUE;
+    return draw_box(handle, ShapeKind::Rectangle, left, top, right, bottom);
 }
 
 // Ellipse inscribed in the box, outlined with the pen and filled with the brush.
 BOOL WINAPI Ellipse(HDC handle, int left, int top, int right, int bottom) {
-    GdiDc *dc = gdi_dc(handle);
-    if (!dc) return FALSE;
-    Surface *target;
-    Shape s = shape_of(dc, ShapeKind::Ellipse, &target);
-    box(&s, left, top, right, bottom);
-    batch_draw(target, s, nullptr);
-    drawn(dc);
-    return TRUE;
+    return draw_box(handle, ShapeKind::Ellipse, left, top, right, bottom);
 }
 
 // Closed polygon: filled by the alternate rule, then outlined edge by edge.
