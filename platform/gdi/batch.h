@@ -2,11 +2,12 @@
 //
 // A shape drawn on a memory DC is not rasterised at once: it joins the batch
 // of its bitmap, and the batch is drawn when anything needs the bitmap's
-// pixels (a read, a copy, text, the bitmap's end). The batch is drawn in
-// bands of rows; every band runs all shapes, in their order, clipped to its
-// rows, so each pixel comes out exactly as if the shapes had been drawn one
-// by one. With two threads, both take bands until none is left. Shapes on
-// window DCs are drawn at once.
+// pixels (a read, a copy, text, the bitmap's end). Where a wide solid
+// rectangle paints over whole rows, the shapes before it are drawn only
+// around it. Every shape is clipped exactly, so each pixel comes out as if
+// the shapes had been drawn one by one. With two threads (a setting), the
+// batch is cut into bands of rows that both threads take until none is left.
+// Shapes on window DCs are drawn at once.
 #pragma once
 
 #include <cstdint>
