@@ -90,5 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size) {
             break;
         }
     }
+    // Shapes on the back buffer are batched: reading a pixel draws them now,
+    // so that a fault shows with the input that made it.
+    GetPixel(package_state.back_buffer_dc, 0, 0);
     return 0;
 }

@@ -967,8 +967,9 @@ void raster_parallelogram_fill(const Canvas &c, const FixPoint *points, uint32_t
     }
     // A parallelogram (opposite sides equal) of non-zero area is convex: each
     // row crosses one side of each chain from the top corner to the bottom one.
-    const int64_t area = (x[1] - x[0]) * (y[3] - y[0]) - (y[1] - y[0]) * (x[3] - x[0]);
-    usable = usable && x[0] + x[2] == x[1] + x[3] && y[0] + y[2] == y[1] + y[3] && area != 0;
+    // (Worked out only for near corners: far ones overflow 64 bits.)
+    usable = usable && x[0] + x[2] == x[1] + x[3] && y[0] + y[2] == y[1] + y[3] &&
+             (x[1] - x[0]) * (y[3] - y[0]) != (y[1] - y[0]) * (x[3] - x[0]);
     int top = 0, bottom = 0;
     for (int i = 1; i < 4; i++) {
         if (y[i] < y[top]) top = i;

@@ -178,6 +178,20 @@ TEST(GdiRaster, ParallelogramFillMatchesPolygonFill) {
     }
 }
 
+// Corners billions of pixels apart, as the body of a very wide, very long
+// line has them: the area test overflowed 64 bits before the corners were
+// checked for being near. They go to the polygon fill, which covers all.
+TEST(GdiRaster, ParallelogramWithFarCornersFallsBackWithoutOverflow) {
+    Surface want, got;
+    const int64_t far = 3000000000;
+    FixPoint p[4] = {{-far, -far}, {far, -far}, {far, far}, {-far, far}};
+    for (FixPoint &q : p) q = {q.x * kFixOne, q.y * kFixOne};
+    raster_polygon_fill(want.whole(), p, 4, kInk);
+    raster_parallelogram_fill(got.whole(), p, kInk);
+    EXPECT_EQ(first_difference(want, got), "");
+    EXPECT_EQ(got.pixels[0], kInk);
+}
+
 // Filled polygons of any shape and wide lines, drawn in two row bands.
 TEST(GdiRaster, PolygonsAndWideLinesDrawnInTwoRowBandsMatchOneCall) {
     std::mt19937 rng(seed() + 2);

@@ -70,6 +70,25 @@ TEST(GdiSafety, LinesFromFarAwayDrawOnlyTheirVisiblePart) {
     EXPECT_TRUE(g.guard_intact());
 }
 
+// The body of a wide line is filled as a parallelogram; with corners billions
+// of pixels apart its area no longer fits 64 bits, and working it out
+// overflowed before the corners were checked for being near.
+TEST(GdiSafety, WideLinesWithFarCornersDoNotOverflowTheirArea) {
+    Guarded g;
+    const int ends[] = {INT_MIN, -1000000000, 0, 1000000000, INT_MAX};
+    for (int width : {3, 1 << 20, 1 << 30, INT_MAX}) {
+        for (int x0 : ends)
+            for (int y1 : ends) {
+                draw(g.dc, Shape::Line, width, false, {{x0, INT_MIN}, {INT_MAX, y1}});
+                draw(g.dc, Shape::Line, width, false, {{x0, INT_MAX}, {INT_MIN, y1}});
+            }
+        // Nearly upright and nearly level: the pen's whole width lies across the length.
+        draw(g.dc, Shape::Line, width, false, {{0, INT_MIN}, {1, INT_MAX}});
+        draw(g.dc, Shape::Line, width, false, {{INT_MIN, 0}, {INT_MAX, -1}});
+    }
+    EXPECT_TRUE(g.guard_intact());
+}
+
 TEST(GdiSafety, HugeEllipsesRectanglesAndPens) {
     Guarded g;
     draw(g.dc, Shape::Ellipse, 1, true, {{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}});
