@@ -31,7 +31,7 @@ void random_call(HDC dc, std::mt19937 &rng) {
     int pen_width = (int)(rng() % 14) - 1;  // -1: the null pen
     bool brush = rng() % 4 != 0;
     std::vector<POINT> p;
-    int kind = (int)(rng() % 7);
+    int kind = (int)(rng() % 8);
     int corners = kind == 3 ? 3 + (int)(rng() % 4) : 2;
     for (int i = 0; i < corners; i++) p.push_back({coord(kWidth), coord(kHeight)});
     switch (kind) {
@@ -60,6 +60,10 @@ void random_call(HDC dc, std::mt19937 &rng) {
         }
         break;
     }
+    case 6:  // a large filled triangle without a pen hides part of the solid rectangles below it
+        draw(dc, Shape::Polygon, rng() % 2 ? -1 : 1, brush_color, true, brush_color,
+             {{coord(kWidth), coord(kHeight)}, {coord(kWidth), coord(kHeight)}, {coord(kWidth), coord(kHeight)}});
+        break;
     default: {  // text blends with what lies below it, so it needs the shapes first
         SetTextColor(dc, pen_color);
         SetBkMode(dc, rng() % 2 ? OPAQUE : TRANSPARENT);
