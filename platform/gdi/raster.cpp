@@ -924,10 +924,10 @@ void triangle_rows(const Canvas &c, PixelPoint a, PixelPoint b, PixelPoint d, ui
         add_side_run(lower, y, &lo, &hi);
         blit_row(c, canvas_row(c, y), lo, hi + 1, color);
     }
-    fill_side_band(c, long_side, upper, std::max<int64_t>(a.y + 1, c.y0), std::min<int64_t>(b.y, c.y1), inside,
-                   color);
-    fill_side_band(c, long_side, lower, std::max<int64_t>(b.y + 1, c.y0), std::min<int64_t>(d.y, c.y1), inside,
-                   color);
+    fill_side_band(c, long_side, upper, std::max<int64_t>((int64_t)a.y + 1, c.y0), std::min<int64_t>(b.y, c.y1),
+                   inside, color);
+    fill_side_band(c, long_side, lower, std::max<int64_t>((int64_t)b.y + 1, c.y0), std::min<int64_t>(d.y, c.y1),
+                   inside, color);
 }
 
 // A triangle whose brush and one-pixel pen share a colour: the fill and the

@@ -89,6 +89,21 @@ TEST(GdiSafety, WideLinesWithFarCornersDoNotOverflowTheirArea) {
     EXPECT_TRUE(g.guard_intact());
 }
 
+// A filled triangle outlined in its own colour is drawn in one pass; the rows
+// after a corner on the last int row used to be counted from corner + 1 in
+// int arithmetic, which overflowed.
+TEST(GdiSafety, OutlinedTrianglesWithCornersOnTheLastRow) {
+    Guarded g;
+    const std::vector<std::vector<POINT>> triangles = {
+        {{0, 0}, {30, INT_MAX}, {60, INT_MAX}},
+        {{0, INT_MAX}, {30, INT_MAX}, {60, INT_MAX}},
+        {{INT_MIN, INT_MIN}, {0, INT_MAX}, {INT_MAX, INT_MAX}},
+    };
+    for (const std::vector<POINT> &p : triangles) draw(g.dc, Shape::Polygon, 1, kPen, true, kPen, p);
+    EXPECT_EQ(g.at(0, 20), 'P');  // the first one runs down from (0, 0)
+    EXPECT_TRUE(g.guard_intact());
+}
+
 TEST(GdiSafety, HugeEllipsesRectanglesAndPens) {
     Guarded g;
     draw(g.dc, Shape::Ellipse, 1, true, {{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}});
