@@ -10,16 +10,18 @@
 #include <thread>
 #include <vector>
 
+#include "gdi/text.h"
 #include "platform_tools.h"
 
 namespace {
 
-// A pending shape, the surface box [col0, col1) x [row0, row1) it may touch,
+// A pending shape (its polygon corners or characters start at `first_data`
+// in the batch's arrays), the surface box [col0, col1) x [row0, row1) it may touch,
 // and the box [cover_l, cover_r) x [cover0, cover1) it paints over
 // completely, which hides whatever earlier shapes drew there.
 struct Entry {
     Shape shape;
-    size_t first_point = 0;
+    size_t first_data = 0;
     int64_t col0 = 0, col1 = 0, row0 = 0, row1 = 0;
     int64_t cover_l = 0, cover_r = 0, cover0 = 0, cover1 = 0;
 };
@@ -37,9 +39,25 @@ struct CopyJob {
     int64_t from_row = 0, w = 0, h = 0;
 };
 
+// A block of surface pixels, [l, r) x [t, b).
+struct Block {
+    int64_t l = INT64_MIN, t = INT64_MIN, r = INT64_MAX, b = INT64_MAX;
+    bool operator==(const Block &o) const { return l == o.l && t == o.t && r == o.r && b == o.b; }
+};
+
+// A part of a bitmap, and where its pixels are drawn: on the bitmap itself,
+// or (when `redirect`) on a window's surface, whose pixel (x + shift_x,
+// y + shift_y) stands for the bitmap's (x, y).
+struct Part {
+    Block block;
+    const Surface *redirect = nullptr;
+    int64_t shift_x = 0, shift_y = 0;
+};
+
 // Past these, a batch is drawn before it grows further.
 constexpr size_t kMaxShapes = 4096;
 constexpr size_t kMaxPoints = size_t(1) << 20;
+constexpr size_t kMaxChars = size_t(1) << 20;
 // Below this many pixels of bounding boxes, the second thread is not woken:
 // waking it costs more than it would draw.
 constexpr int64_t kWorkerMinimumArea = 40000;
@@ -48,7 +66,12 @@ struct Batch {
     const Surface *target = nullptr;
     std::vector<Entry> entries;
     std::vector<PixelPoint> points;
+    std::vector<char> chars;
     int64_t area = 0;  // sum of the shapes' visible bounding boxes
+    // Where the bitmap's parts are drawn: the whole of it on itself, unless
+    // a copy to a window takes part of it there.
+    Part parts[5];
+    int part_count = 1;
     CopyJob copy;
     bool copying = false;
     // Band height with two threads; a single thread draws one band, so
@@ -65,9 +88,52 @@ Batch batch;
 // batched, drawn by two threads.
 int mode_setting = 1;
 
-// Draws one shape on a canvas.
-void render(const Shape &s, const Canvas &c, const PixelPoint *points) {
+// The bitmap last copied onto a window: `block` of it went to (x, y) of the
+// window's surface. While `behind`, batches drew that block straight onto the
+// window (and the rest on the bitmap): the window holds the block's pixels,
+// and the bitmap's own are old.
+struct Shown {
+    const Surface *bitmap = nullptr;
+    const Surface *window = nullptr;
+    Block block;
+    int64_t x = 0, y = 0;
+    bool behind = false;
+};
+
+Shown shown;
+
+// Gives the shown bitmap its pixels back from the window and ends the link.
+void settle() {
+    if (shown.bitmap == nullptr) return;
+    if (shown.behind) {
+        const Surface &b = *shown.bitmap, &w = *shown.window;
+        const Block &k = shown.block;
+        copy_block(b.pixels + k.t * b.stride + k.l, b.stride, w.pixels + shown.y * w.stride + shown.x, w.stride,
+                   k.r - k.l, k.b - k.t);
+    }
+    shown = Shown{};
+}
+
+// Draws a run of characters (a text shape; its cell at (l, t) of the canvas).
+void render_text(const Shape &s, const Canvas &c, const char *text) {
+    Surface surface;
+    surface.pixels = c.pixels;
+    surface.stride = (int)c.stride;
+    surface.width = (int)(c.org_x + c.x1);
+    surface.height = (int)(c.org_y + c.y1);
+    RECT clip = {(LONG)(c.org_x + c.x0), (LONG)(c.org_y + c.y0), surface.width, surface.height};
+    auto to_int = [](int64_t v) { return (int)std::min<int64_t>(std::max<int64_t>(v, INT_MIN), INT_MAX); };
+    text_draw(s.face, &surface, clip, to_int(s.l + c.org_x), to_int(s.t + c.org_y), text, (int)s.point_count,
+              s.pen_color, s.brush, s.brush_color);
+}
+
+// Draws one shape on a canvas; `data` holds a polygon's corners or a text's characters.
+void render(const Shape &s, const Canvas &c, const void *data) {
+    const PixelPoint *points = static_cast<const PixelPoint *>(data);
     switch (s.kind) {
+    case ShapeKind::Text:
+        render_text(s, c, static_cast<const char *>(data));
+        break;
     case ShapeKind::FillRect:
         raster_fill_rect(c, s.l, s.t, s.r, s.b, s.brush_color);
         break;
@@ -97,6 +163,12 @@ void render(const Shape &s, const Canvas &c, const PixelPoint *points) {
 // path on every side.
 void reach_of(const Shape &s, const PixelPoint *points, int64_t *x0, int64_t *y0, int64_t *x1, int64_t *y1) {
     int64_t l = s.l, t = s.t, r = s.r, b = s.b;
+    if (s.kind == ShapeKind::Text) {  // any column (ink may start left of the pen), the run's rows
+        text_rows(s.face, (int)s.t, y0, y1);
+        *x0 = INT64_MIN;
+        *x1 = INT64_MAX;
+        return;
+    }
     if (s.kind == ShapeKind::Polygon) {
         l = t = INT64_MAX;
         r = b = INT64_MIN;
@@ -117,14 +189,28 @@ void reach_of(const Shape &s, const PixelPoint *points, int64_t *x0, int64_t *y0
     *y1 = b + margin;
 }
 
-// Draws one entry clipped to surface columns [c0, c1) and rows [r0, r1).
+// Draws one entry clipped to surface columns [c0, c1) and rows [r0, r1), each
+// part of the bitmap where it goes.
 void draw_entry(const Entry &e, int64_t c0, int64_t c1, int64_t r0, int64_t r1) {
-    Canvas c = e.shape.canvas;
-    c.x0 = std::max(c.x0, c0 - c.org_x);
-    c.x1 = std::min(c.x1, c1 - c.org_x);
-    c.y0 = std::max(c.y0, r0 - c.org_y);
-    c.y1 = std::min(c.y1, r1 - c.org_y);
-    if (!c.empty()) render(e.shape, c, batch.points.data() + e.first_point);
+    const void *data = e.shape.kind == ShapeKind::Text ? (const void *)(batch.chars.data() + e.first_data)
+                                                        : (const void *)(batch.points.data() + e.first_data);
+    for (int i = 0; i < batch.part_count; i++) {
+        const Part &part = batch.parts[i];
+        const Block &k = part.block;
+        Canvas c = e.shape.canvas;
+        c.x0 = std::max(c.x0, std::max(c0, k.l) - c.org_x);
+        c.x1 = std::min(c.x1, std::min(c1, k.r) - c.org_x);
+        c.y0 = std::max(c.y0, std::max(r0, k.t) - c.org_y);
+        c.y1 = std::min(c.y1, std::min(r1, k.b) - c.org_y);
+        if (c.empty()) continue;
+        if (part.redirect) {
+            c.pixels = part.redirect->pixels;
+            c.stride = part.redirect->stride;
+            c.org_x += part.shift_x;
+            c.org_y += part.shift_y;
+        }
+        render(e.shape, c, data);
+    }
 }
 
 // Draws every shape over surface rows [r0, r1). Shapes before entry `cover`
@@ -235,8 +321,8 @@ struct Worker {
 
 Worker worker;
 
-// Draws the batch (and the copy, if one is set) and empties it.
-void run_batch() {
+// Draws the batch, each part of the bitmap where it goes (and the copy, if one is set).
+void draw_batch() {
     if (batch.target != nullptr && (!batch.entries.empty() || batch.copying)) {
         int64_t height = batch.target->height;
         int64_t work = batch.area + (batch.copying ? batch.copy.w * batch.copy.h : 0);
@@ -248,11 +334,24 @@ void run_batch() {
         draw_bands();
         if (two) worker.end();
     }
+}
+
+// Empties the batch.
+void clear_batch() {
     batch.entries.clear();
     batch.points.clear();
+    batch.chars.clear();
     batch.area = 0;
     batch.copying = false;
     batch.target = nullptr;
+}
+
+// Draws the batch on its bitmap (which first takes its pixels back from a
+// window it was shown on) and empties it.
+void run_batch() {
+    if (batch.target != nullptr && batch.target == shown.bitmap) settle();
+    draw_batch();
+    clear_batch();
 }
 
 }  // namespace
@@ -276,19 +375,27 @@ void cover_of(const Shape &s, int64_t *l, int64_t *t, int64_t *r, int64_t *b) {
     if (*r - *l < kCoverMinimumWidth || *t >= *b) *l = *t = *r = *b = 0;
 }
 
-// Draws at once on windows or when batching is off; otherwise adds to the batch.
-void batch_draw(const Surface *target, const Shape &shape, const PixelPoint *points) {
+namespace {
+
+// Draws at once on windows, when batching is off, or when the shape's
+// corners or characters alone would fill a batch; otherwise adds it to the
+// batch. `data` holds `count` polygon corners or characters.
+template <class T>
+void add(const Surface *target, const Shape &shape, const T *data, size_t count, std::vector<T> &store,
+         size_t limit) {
     if (shape.canvas.empty()) return;
-    if (target == nullptr || mode_setting < 1) {
-        if (target != nullptr) batch_flush(target);
-        render(shape, shape.canvas, points);
+    if (target == nullptr || mode_setting < 1 || count > limit) {
+        if (target != nullptr)
+            batch_flush(target);
+        else
+            batch_window_changing(shape.canvas.pixels);
+        render(shape, shape.canvas, data);
         return;
     }
-    if (batch.target != target || batch.entries.size() >= kMaxShapes ||
-        batch.points.size() + (size_t)shape.point_count > kMaxPoints)
-        run_batch();
+    if (batch.target != target || batch.entries.size() >= kMaxShapes || store.size() + count > limit) run_batch();
     int64_t x0, y0, x1, y1;
-    reach_of(shape, points, &x0, &y0, &x1, &y1);
+    const PixelPoint *corners = shape.kind == ShapeKind::Polygon ? reinterpret_cast<const PixelPoint *>(data) : nullptr;
+    reach_of(shape, corners, &x0, &y0, &x1, &y1);
     const Canvas &c = shape.canvas;
     x0 = std::max(x0, c.x0);
     x1 = std::min(x1, c.x1);
@@ -298,7 +405,7 @@ void batch_draw(const Surface *target, const Shape &shape, const PixelPoint *poi
     batch.target = target;
     Entry e;
     e.shape = shape;
-    e.first_point = batch.points.size();
+    e.first_data = store.size();
     e.col0 = x0 + c.org_x;
     e.col1 = x1 + c.org_x;
     e.row0 = y0 + c.org_y;
@@ -308,13 +415,26 @@ void batch_draw(const Surface *target, const Shape &shape, const PixelPoint *poi
     e.cover_r += c.org_x;
     e.cover0 += c.org_y;
     e.cover1 += c.org_y;
-    if (shape.kind == ShapeKind::Polygon) batch.points.insert(batch.points.end(), points, points + shape.point_count);
+    store.insert(store.end(), data, data + count);
     batch.entries.push_back(e);
     batch.area += (x1 - x0) * (y1 - y0);
 }
 
-// Draws what is pending on the surface (or on any surface).
+}  // namespace
+
+void batch_draw(const Surface *target, const Shape &shape, const PixelPoint *points) {
+    size_t count = shape.kind == ShapeKind::Polygon ? (size_t)shape.point_count : 0;
+    add(target, shape, points, count, batch.points, kMaxPoints);
+}
+
+void batch_text(const Surface *target, const Shape &shape, const char *text) {
+    add(target, shape, text, (size_t)shape.point_count, batch.chars, kMaxChars);
+}
+
+// Draws what is pending on the surface (or on any surface); the bitmap gets
+// its own pixels back from a window it was shown on.
 void batch_flush(const Surface *surface) {
+    if (shown.bitmap != nullptr && (surface == nullptr || surface == shown.bitmap)) settle();
     if (batch.target == nullptr || (surface != nullptr && surface != batch.target)) return;
     run_batch();
 }
@@ -323,19 +443,61 @@ void batch_flush(const Surface *surface) {
 bool batch_flush_and_copy(const Surface *source, uint32_t *to, int64_t to_stride, const uint32_t *from,
                           int64_t from_stride, int64_t from_row, int64_t w, int64_t h) {
     if (source == nullptr || batch.target != source || batch.entries.empty()) return false;
+    if (shown.bitmap == source) settle();
     batch.copy = CopyJob{to, to_stride, from, from_stride, from_row, w, h};
     batch.copying = true;
     run_batch();
     return true;
 }
 
-// Drops the pending shapes of a bitmap that is being freed.
+// Drops the pending shapes of a bitmap that is being freed, and its link to a window.
 void batch_forget(const Surface *surface) {
-    if (surface == nullptr || batch.target != surface) return;
+    if (surface == nullptr) return;
+    if (shown.bitmap == surface) shown = Shown{};
+    if (batch.target != surface) return;
     batch.entries.clear();
     batch.points.clear();
+    batch.chars.clear();
     batch.area = 0;
     batch.target = nullptr;
+}
+
+// A copy of `block` of the bitmap to where it was last shown: the pending
+// shapes are drawn straight onto the window inside the block, and onto the
+// bitmap around it.
+bool batch_show(const Surface *bitmap, int64_t l, int64_t t, int64_t r, int64_t b, const Surface *window,
+                int64_t x, int64_t y) {
+    const Block k{l, t, r, b};
+    if (bitmap == nullptr || shown.bitmap != bitmap || shown.window != window || !(shown.block == k) ||
+        shown.x != x || shown.y != y)
+        return false;
+    if (batch.target == bitmap && !batch.entries.empty()) {
+        const int64_t w = bitmap->width, h = bitmap->height;
+        const Block around[4] = {{0, 0, w, t}, {0, b, w, h}, {0, t, l, b}, {r, t, w, b}};  // above, below, left, right
+        batch.parts[0] = Part{k, window, x - l, y - t};
+        batch.part_count = 1;
+        for (const Block &rest : around)
+            if (rest.l < rest.r && rest.t < rest.b) batch.parts[batch.part_count++] = Part{rest};
+        draw_batch();
+        batch.parts[0] = Part{};
+        batch.part_count = 1;
+        clear_batch();
+        shown.behind = true;
+    }
+    return true;
+}
+
+// `block` of the bitmap was just copied to (x, y) of the window: both hold the same pixels there.
+void batch_shown(const Surface *bitmap, int64_t l, int64_t t, int64_t r, int64_t b, const Surface *window,
+                 int64_t x, int64_t y) {
+    if (bitmap == nullptr || window == nullptr || mode_setting < 1 || l >= r || t >= b) return;
+    if (shown.bitmap != nullptr && shown.bitmap != bitmap) settle();
+    shown = Shown{bitmap, window, Block{l, t, r, b}, x, y, false};
+}
+
+// A window's pixels are about to change: the bitmap shown there takes its pixels back.
+void batch_window_changing(const uint32_t *window_pixels) {
+    if (shown.bitmap != nullptr && shown.window->pixels == window_pixels) settle();
 }
 
 // Sets how shapes on bitmaps are drawn and the band height; pending shapes

@@ -2,6 +2,7 @@
 // the attributes a DC carries (colours, background mode, current position).
 #include <windows.h>
 
+#include "gdi/batch.h"
 #include "gdi/objects.h"
 #include "gdi/surface.h"
 
@@ -32,10 +33,13 @@ HDC gdi_create_window_dc(HWND owner, Surface *surface, int org_x, int org_y, REC
     return handle;
 }
 
-// Releases a window DC (ReleaseDC / EndPaint).
+// Releases a window DC (ReleaseDC / EndPaint). A bitmap shown on its surface
+// takes its pixels back, as nothing says the surface outlives its DCs.
 void gdi_release_window_dc(HDC handle) {
     GdiDc *dc = gdi_dc(handle);
-    if (dc && dc->kind == DcKind::Window) gdi_free_dc(handle);
+    if (!dc || dc->kind != DcKind::Window) return;
+    if (dc->surface && dc->surface->pixels) batch_window_changing(dc->surface->pixels);
+    gdi_free_dc(handle);
 }
 
 // The window a DC draws on, nullptr for memory and screen DCs.

@@ -30,7 +30,9 @@ int to_surface(int v, int origin) {
 }  // namespace
 
 // Draws characters with the top-left of the cell at (x, y) in the text colour,
-// over a background-filled cell when the mode is OPAQUE.
+// over a background-filled cell when the mode is OPAQUE. On a bitmap the run
+// joins its batch like any shape, in order, so that it blends with what the
+// shapes before it drew.
 BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int length) {
     GdiDc *dc = gdi_dc(handle);
     if (!dc || length < 0 || (!text && length > 0)) return FALSE;
@@ -54,10 +56,23 @@ BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int length) {
         ox = dc->org_x;
         oy = dc->org_y;
     }
-    if (dc->kind == DcKind::Memory) batch_flush(surface);  // glyphs blend with what lies below
-    if (surface && clip.left < clip.right && clip.top < clip.bottom) {
-        text_draw(face_of(dc), surface, clip, to_surface(x, ox), to_surface(y, oy), text, length,
-                  pixel_from_colorref(dc->text_color), dc->bk_mode == OPAQUE, pixel_from_colorref(dc->bk_color));
+    if (surface && surface->pixels && clip.left < clip.right && clip.top < clip.bottom) {
+        Shape s;
+        s.kind = ShapeKind::Text;
+        s.canvas.pixels = surface->pixels;
+        s.canvas.stride = surface->stride;
+        s.canvas.x0 = clip.left;
+        s.canvas.y0 = clip.top;
+        s.canvas.x1 = clip.right;
+        s.canvas.y1 = clip.bottom;
+        s.face = face_of(dc);
+        s.l = to_surface(x, ox);
+        s.t = to_surface(y, oy);
+        s.point_count = length;
+        s.pen_color = pixel_from_colorref(dc->text_color);
+        s.brush = dc->bk_mode == OPAQUE;
+        s.brush_color = pixel_from_colorref(dc->bk_color);
+        batch_text(dc->kind == DcKind::Memory ? surface : nullptr, s, text);
     }
     if (dc->kind == DcKind::Window && dc->owner) user_window_drawn(dc->owner);
     return TRUE;

@@ -81,11 +81,15 @@ void drawn(const GdiDc *dc) {
     if (dc->kind == DcKind::Window && dc->owner) user_window_drawn(dc->owner);
 }
 
-// The DC's canvas once the shapes pending on its bitmap are drawn.
+// The DC's canvas once the shapes pending on its bitmap are drawn (or, on a
+// window, once a bitmap shown there has its pixels back).
 Canvas canvas_after_pending(const GdiDc *dc) {
     Surface *bitmap;
     Canvas c = canvas_of(dc, &bitmap);
-    batch_flush(bitmap);
+    if (bitmap)
+        batch_flush(bitmap);
+    else if (c.pixels)
+        batch_window_changing(c.pixels);
     return c;
 }
 
@@ -216,7 +220,7 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int s
     if (!d || !s || rop != SRCCOPY) return FALSE;
     Surface *dest_bitmap, *source_bitmap;
     Canvas dc = canvas_of(d, &dest_bitmap), sc = canvas_of(s, &source_bitmap);
-    batch_flush(dest_bitmap);  // the copy lands on top of what is pending there
+    if (dest_bitmap) batch_flush(dest_bitmap);  // the copy lands on top of what is pending there
     if (width <= 0 || height <= 0 || dc.empty() || sc.empty()) {
         drawn(d);
         return TRUE;
@@ -231,6 +235,19 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int s
     // ... moved to the destination and clipped there.
     int64_t dx0 = std::max(sx0 + shift_x, dc.x0), dy0 = std::max(sy0 + shift_y, dc.y0);
     int64_t dx1 = std::min(sx1 + shift_x, dc.x1), dy1 = std::min(sy1 + shift_y, dc.y1);
+    // A bitmap copied onto a window, as a program shows its back buffer: where
+    // the window already holds the block, the bitmap's pending shapes are
+    // drawn straight onto the window.
+    const Surface *window = d->kind == DcKind::Window ? d->surface : nullptr;
+    const bool linkable = window && source_bitmap && dx0 < dx1 && dy0 < dy1;
+    const int64_t bl = dx0 - shift_x + sc.org_x, bt = dy0 - shift_y + sc.org_y;
+    const int64_t br = bl + (dx1 - dx0), bb = bt + (dy1 - dy0);
+    const int64_t wx = dx0 + dc.org_x, wy = dy0 + dc.org_y;
+    if (linkable && batch_show(source_bitmap, bl, bt, br, bb, window, wx, wy)) {
+        drawn(d);
+        return TRUE;
+    }
+    if (window) batch_window_changing(window->pixels);
     if (dx0 < dx1 && dy0 < dy1) {
         uint32_t *to = dc.pixels + (dy0 + dc.org_y) * dc.stride + dx0 + dc.org_x;
         int64_t from_row = dy0 - shift_y + sc.org_y;
@@ -240,10 +257,11 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int s
         // takes the plain overlap-safe copy.
         if (dc.pixels == sc.pixels ||
             !batch_flush_and_copy(source_bitmap, to, dc.stride, from, sc.stride, from_row, dx1 - dx0, dy1 - dy0)) {
-            batch_flush(source_bitmap);
+            if (source_bitmap) batch_flush(source_bitmap);
             copy_block(to, dc.stride, from, sc.stride, dx1 - dx0, dy1 - dy0);
         }
     }
+    if (linkable) batch_shown(source_bitmap, bl, bt, br, bb, window, wx, wy);
     drawn(d);
     return TRUE;
 }

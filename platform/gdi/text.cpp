@@ -894,6 +894,21 @@ SIZE text_extent(FontFace *face, const char *text, int length) {
     return size;
 }
 
+// The rows [*top, *bottom) that a run with its cell's top at row y can touch:
+// the cell, every glyph's ink, the underline and the strike-out line.
+void text_rows(FontFace *face, int y, int64_t *top, int64_t *bottom) {
+    const SizedFace *s = face->sized;
+    const int64_t cell_top = y, baseline = cell_top + face->baseline;
+    const int64_t cell_bottom = cell_top + face->metrics.tmHeight;
+    *top = s ? std::min(cell_top, baseline + s->reach_top) : cell_top;
+    *bottom = s ? std::max(cell_bottom, baseline + s->reach_bottom) : cell_bottom;
+    if (face->underline) *bottom = std::max(*bottom, baseline + face->underline_offset + face->underline_thickness);
+    if (face->strike_out) {
+        *top = std::min(*top, baseline - face->strike_offset);
+        *bottom = std::max(*bottom, baseline - face->strike_offset + face->strike_thickness);
+    }
+}
+
 // Draws the characters left to right from the cell's top-left (x, y), within
 // clip and the surface, skipping characters that cannot reach the clip.
 void text_draw(FontFace *face, Surface *surface, const RECT &clip, int x, int y, const char *text,
@@ -909,6 +924,9 @@ void text_draw(FontFace *face, Surface *surface, const RECT &clip, int x, int y,
     const int64_t top = y;
     const int64_t baseline = top + face->baseline;
     const int64_t cell_bottom = top + face->metrics.tmHeight;
+    int64_t rows_top, rows_bottom;
+    text_rows(face, y, &rows_top, &rows_bottom);
+    if (rows_bottom <= bounds.top || rows_top >= bounds.bottom) return;
     int reach_left = s ? s->reach_left : 0;
     // A run that ends left of the clip, however wide its characters, is skipped whole.
     int widest = face->cell_width > 0 ? face->cell_width
@@ -917,10 +935,6 @@ void text_draw(FontFace *face, Surface *surface, const RECT &clip, int x, int y,
     int reach_right = std::max(widest, s ? s->reach_right + std::max(0, face->cell_width) : 0);
     if (static_cast<int64_t>(x) + static_cast<int64_t>(length - 1) * widest + reach_right <= bounds.left)
         return;
-    int64_t ink_top = s ? baseline + s->reach_top : top;
-    int64_t ink_bottom = s ? baseline + s->reach_bottom : cell_bottom;
-    int64_t rows_top = std::min(top, ink_top), rows_bottom = std::max(cell_bottom, ink_bottom);
-    if (rows_bottom <= bounds.top || rows_top >= bounds.bottom) return;
 
     // The characters that can touch the clip run from the first whose cell or
     // ink reaches past the clip's left edge to the last before one starts

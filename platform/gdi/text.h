@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "surface.h"
 
 struct FontRequest {
@@ -29,6 +31,8 @@ void text_metrics(FontFace *face, TEXTMETRICA *metrics);
 // Width and height (tmHeight) of the characters; control characters are
 // measured as the font's default glyph, as on Windows.
 SIZE text_extent(FontFace *face, const char *text, int length);
+// The rows [*top, *bottom) a run drawn with its cell's top at row y can touch.
+void text_rows(FontFace *face, int y, int64_t *top, int64_t *bottom);
 // Draws with the top-left of the character cell at surface point (x, y),
 // clipped to clip (surface coordinates). With opaque, the cell is filled with
 // background first.

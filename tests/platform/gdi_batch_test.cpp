@@ -3,12 +3,15 @@
 // These tests draw the same seeded scenes once with every shape drawn at once
 // and once batched in narrow bands, and demand the same pixels; they also
 // check that everything that reads or moves pixels sees the pending shapes
-// first, and that a bitmap freed with shapes pending is never written.
+// first, that a bitmap freed with shapes pending is never written, and that a
+// bitmap whose shapes were drawn straight onto the window it is shown on
+// still gives its own pixels to whatever asks.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <random>
 
+#include "../../platform/gdi/surface.h"
 #include "gdi_support.h"
 #include "platform_tools.h"
 
@@ -186,6 +189,117 @@ TEST_F(RenderThreads, LongBatchesNeverReadAreStillDrawnRight) {
         int last = 10000 - 1 - ((10000 - 1 - x) % kWidth);
         ASSERT_EQ(GetPixel(m.dc, x, 60), RGB(last % 251, last % 241, 0)) << "column " << x;
     }
+}
+
+// A window's surface of its own, and a DC on part of it.
+struct TestWindow {
+    static constexpr int kSurfaceWidth = kWidth + 30, kSurfaceHeight = kHeight + 20;
+    std::vector<uint32_t> pixels = std::vector<uint32_t>((size_t)kSurfaceWidth * kSurfaceHeight, 0x123456);
+    Surface surface{pixels.data(), kSurfaceWidth, kSurfaceHeight, kSurfaceWidth};
+    HDC dc = nullptr;
+
+    // A DC whose (0, 0) lies at (ox, oy) and that draws only inside `clip`.
+    void open(int ox, int oy, RECT clip) { dc = gdi_create_window_dc(nullptr, &surface, ox, oy, clip); }
+    void close() {
+        if (dc) gdi_release_window_dc(dc);
+        dc = nullptr;
+    }
+};
+
+// What a program that shows its back buffer on a window saw and left behind.
+struct Shown {
+    std::vector<uint32_t> window;
+    std::vector<COLORREF> bitmap;
+    std::vector<COLORREF> reads;
+};
+
+// Seeded rounds of shapes and text on a bitmap, each mostly shown on the
+// window at the same place, sometimes with a read, a copy or a drawing that
+// forces the bitmap to have its own pixels or changes the window under it.
+Shown show_rounds(unsigned seed) {
+    std::mt19937 rng(seed);
+    TestWindow w;
+    // The window's DC shows less than the bitmap (cut right and below), as a
+    // client area smaller than the back buffer does.
+    w.open(7, 5, RECT{7, 5, 7 + kWidth - 25, 5 + kHeight - 17});
+    MemoryDc m(kWidth, kHeight), other(kWidth, kHeight);
+    Shown out;
+    for (int round = 0; round < 40; round++) {
+        int calls = 1 + (int)(rng() % 12);
+        for (int i = 0; i < calls; i++) random_call(m.dc, rng);
+        switch (rng() % 12) {
+        case 0:  // a read of the bitmap, inside the shown block and outside it
+            out.reads.push_back(GetPixel(m.dc, (int)(rng() % kWidth), (int)(rng() % kHeight)));
+            out.reads.push_back(GetPixel(m.dc, kWidth - 1 - (int)(rng() % 25), kHeight - 1));
+            break;
+        case 1:  // drawing on the window under the shown block
+            random_call(w.dc, rng);
+            break;
+        case 2:  // a copy of the bitmap elsewhere
+            BitBlt(other.dc, 0, 0, kWidth, kHeight, m.dc, 0, 0, SRCCOPY);
+            out.reads.push_back(GetPixel(other.dc, (int)(rng() % kWidth), (int)(rng() % kHeight)));
+            break;
+        case 3:  // the bitmap shown at another place, or only part of it
+            BitBlt(w.dc, (int)(rng() % 9) - 4, (int)(rng() % 9) - 4, kWidth - (int)(rng() % 50), kHeight, m.dc,
+                   (int)(rng() % 5), 0, SRCCOPY);
+            break;
+        case 4:  // a copy from the window into the bitmap, and a pixel set on it
+            BitBlt(m.dc, 3, 3, 40, 30, w.dc, 0, 0, SRCCOPY);
+            SetPixel(m.dc, (int)(rng() % kWidth), (int)(rng() % kHeight), RGB(9, 8, 7));
+            break;
+        case 5: {  // the window scrolled, or its DC given back and a new one made
+            RECT scrolled;
+            if (rng() % 2) {
+                ScrollDC(w.dc, 0, 6, nullptr, nullptr, nullptr, &scrolled);
+            } else {
+                w.close();
+                std::fill(w.pixels.begin(), w.pixels.end(), 0x654321);  // the old surface's pixels are gone
+                w.open(7, 5, RECT{7, 5, 7 + kWidth - 25, 5 + kHeight - 17});
+            }
+            break;
+        }
+        default:
+            BitBlt(w.dc, 0, 0, kWidth, kHeight, m.dc, 0, 0, SRCCOPY);
+            break;
+        }
+    }
+    out.window = w.pixels;
+    out.bitmap = m.pixels();
+    w.close();
+    return out;
+}
+
+TEST_F(RenderThreads, ShapesDrawnStraightOntoTheWindowLeaveBothAsACopyWould) {
+    for (unsigned seed = 1; seed <= 10; seed++) {
+        platform_set_batching(0, 0);  // each shape at once, every copy made
+        Shown expected = show_rounds(seed);
+        for (int mode : {1, 2}) {
+            platform_set_batching(mode, 7);
+            Shown actual = show_rounds(seed);
+            size_t wrong_window = 0, wrong_bitmap = 0;
+            for (size_t i = 0; i < expected.window.size(); i++) wrong_window += expected.window[i] != actual.window[i];
+            for (size_t i = 0; i < expected.bitmap.size(); i++) wrong_bitmap += expected.bitmap[i] != actual.bitmap[i];
+            EXPECT_EQ(wrong_window, 0u) << "seed " << seed << ", mode " << mode;
+            EXPECT_EQ(wrong_bitmap, 0u) << "seed " << seed << ", mode " << mode;
+            EXPECT_EQ(actual.reads, expected.reads) << "seed " << seed << ", mode " << mode;
+        }
+    }
+}
+
+TEST_F(RenderThreads, ABitmapShownOnAWindowGetsItsPixelsBackWhenTheDcGoes) {
+    platform_set_batching(1, 0);
+    MemoryDc m(kWidth, kHeight);
+    TestWindow w;
+    w.open(0, 0, RECT{0, 0, kWidth, kHeight});
+    m.clear(RGB(1, 1, 1));
+    BitBlt(w.dc, 0, 0, kWidth, kHeight, m.dc, 0, 0, SRCCOPY);
+    draw(m.dc, Shape::Rectangle, -1, kPen, true, kBrush, {{10, 10}, {100, 100}});
+    BitBlt(w.dc, 0, 0, kWidth, kHeight, m.dc, 0, 0, SRCCOPY);  // drawn straight onto the window
+    EXPECT_EQ(w.pixels[(size_t)50 * TestWindow::kSurfaceWidth + 50], pixel_from_colorref(kBrush));
+    w.close();
+    std::fill(w.pixels.begin(), w.pixels.end(), 0);  // as if the surface were freed
+    EXPECT_EQ(GetPixel(m.dc, 50, 50), kBrush);
+    EXPECT_EQ(GetPixel(m.dc, 5, 5), RGB(1, 1, 1));
 }
 
 }  // namespace
