@@ -161,14 +161,9 @@ void render(const Shape &s, const Canvas &c, const void *data) {
 // A box that holds every pixel the shape can touch, in DC coordinates:
 // [*x0, *x1) x [*y0, *y1). A wide pen reaches at most its width beyond the
 // path on every side.
-void reach_of(const Shape &s, const PixelPoint *points, int64_t *x0, int64_t *y0, int64_t *x1, int64_t *y1) {
+inline __attribute__((always_inline)) void reach_of(const Shape &s, const PixelPoint *points, int64_t *x0,
+                                                   int64_t *y0, int64_t *x1, int64_t *y1) {
     int64_t l = s.l, t = s.t, r = s.r, b = s.b;
-    if (s.kind == ShapeKind::Text) {  // any column (ink may start left of the pen), the run's rows
-        text_rows(s.face, (int)s.t, y0, y1);
-        *x0 = INT64_MIN;
-        *x1 = INT64_MAX;
-        return;
-    }
     if (s.kind == ShapeKind::Polygon) {
         l = t = INT64_MAX;
         r = b = INT64_MIN;
@@ -394,8 +389,13 @@ void add(const Surface *target, const Shape &shape, const T *data, size_t count,
     }
     if (batch.target != target || batch.entries.size() >= kMaxShapes || store.size() + count > limit) run_batch();
     int64_t x0, y0, x1, y1;
-    const PixelPoint *corners = shape.kind == ShapeKind::Polygon ? reinterpret_cast<const PixelPoint *>(data) : nullptr;
-    reach_of(shape, corners, &x0, &y0, &x1, &y1);
+    if (shape.kind == ShapeKind::Text) {  // any column (ink may start left of the pen), the run's rows
+        text_rows(shape.face, (int)shape.t, &y0, &y1);
+        x0 = INT64_MIN;
+        x1 = INT64_MAX;
+    } else {
+        reach_of(shape, reinterpret_cast<const PixelPoint *>(data), &x0, &y0, &x1, &y1);
+    }
     const Canvas &c = shape.canvas;
     x0 = std::max(x0, c.x0);
     x1 = std::min(x1, c.x1);
@@ -415,7 +415,7 @@ void add(const Surface *target, const Shape &shape, const T *data, size_t count,
     e.cover_r += c.org_x;
     e.cover0 += c.org_y;
     e.cover1 += c.org_y;
-    store.insert(store.end(), data, data + count);
+    if (count > 0) store.insert(store.end(), data, data + count);
     batch.entries.push_back(e);
     batch.area += (x1 - x0) * (y1 - y0);
 }
