@@ -184,19 +184,30 @@ inline __attribute__((always_inline)) void reach_of(const Shape &s, const PixelP
     *y1 = b + margin;
 }
 
+// The entry's canvas cut to surface columns [c0, c1) and rows [r0, r1).
+Canvas clipped(const Entry &e, int64_t c0, int64_t c1, int64_t r0, int64_t r1) {
+    Canvas c = e.shape.canvas;
+    c.x0 = std::max(c.x0, c0 - c.org_x);
+    c.x1 = std::min(c.x1, c1 - c.org_x);
+    c.y0 = std::max(c.y0, r0 - c.org_y);
+    c.y1 = std::min(c.y1, r1 - c.org_y);
+    return c;
+}
+
 // Draws one entry clipped to surface columns [c0, c1) and rows [r0, r1), each
 // part of the bitmap where it goes.
 void draw_entry(const Entry &e, int64_t c0, int64_t c1, int64_t r0, int64_t r1) {
     const void *data = e.shape.kind == ShapeKind::Text ? (const void *)(batch.chars.data() + e.first_data)
                                                         : (const void *)(batch.points.data() + e.first_data);
+    if (batch.part_count == 1 && batch.parts[0].redirect == nullptr) {  // the whole bitmap on itself
+        Canvas c = clipped(e, c0, c1, r0, r1);
+        if (!c.empty()) render(e.shape, c, data);
+        return;
+    }
     for (int i = 0; i < batch.part_count; i++) {
         const Part &part = batch.parts[i];
         const Block &k = part.block;
-        Canvas c = e.shape.canvas;
-        c.x0 = std::max(c.x0, std::max(c0, k.l) - c.org_x);
-        c.x1 = std::min(c.x1, std::min(c1, k.r) - c.org_x);
-        c.y0 = std::max(c.y0, std::max(r0, k.t) - c.org_y);
-        c.y1 = std::min(c.y1, std::min(r1, k.b) - c.org_y);
+        Canvas c = clipped(e, std::max(c0, k.l), std::min(c1, k.r), std::max(r0, k.t), std::min(r1, k.b));
         if (c.empty()) continue;
         if (part.redirect) {
             c.pixels = part.redirect->pixels;
