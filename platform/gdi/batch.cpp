@@ -454,7 +454,6 @@ void batch_flush(const Surface *surface) {
 bool batch_flush_and_copy(const Surface *source, uint32_t *to, int64_t to_stride, const uint32_t *from,
                           int64_t from_stride, int64_t from_row, int64_t w, int64_t h) {
     if (source == nullptr || batch.target != source || batch.entries.empty()) return false;
-    if (shown.bitmap == source) settle();
     batch.copy = CopyJob{to, to_stride, from, from_stride, from_row, w, h};
     batch.copying = true;
     run_batch();
