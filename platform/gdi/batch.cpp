@@ -464,12 +464,7 @@ bool batch_flush_and_copy(const Surface *source, uint32_t *to, int64_t to_stride
 void batch_forget(const Surface *surface) {
     if (surface == nullptr) return;
     if (shown.bitmap == surface) shown = Shown{};
-    if (batch.target != surface) return;
-    batch.entries.clear();
-    batch.points.clear();
-    batch.chars.clear();
-    batch.area = 0;
-    batch.target = nullptr;
+    if (batch.target == surface) clear_batch();
 }
 
 // A copy of `block` of the bitmap to where it was last shown: the pending

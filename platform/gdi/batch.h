@@ -25,6 +25,7 @@
 #include "gdi/surface.h"
 
 struct FontFace;
+struct GdiDc;
 
 enum class ShapeKind : uint8_t { FillRect, Rectangle, Ellipse, Polygon, Line, Text };
 
@@ -38,10 +39,15 @@ struct Shape {
     int64_t pen_width = 0;               // 0: no pen
     uint32_t pen_color = 0, brush_color = 0;
     int64_t point_count = 0;             // polygons: corners; text: characters
-    // Text: the run's cell starts at (l, t), drawn in pen_color, over a
+    // Text: the run's cell starts at DC point (l, t), drawn in pen_color, over a
     // brush_color background when brush is set (opaque mode).
     FontFace *face = nullptr;
 };
+
+// The visible part of a DC as a canvas (clip applied, DC coordinates); empty
+// when nothing can be drawn. *batched, when asked for, is the bitmap whose
+// batch the DC's shapes join (nullptr for windows, drawn at once).
+Canvas gdi_canvas(const GdiDc *dc, Surface **batched = nullptr);
 
 // Draws a shape on `target` (nullptr: a window's surface, drawn at once) or
 // adds it to the target's batch. `points` are a polygon's corners.

@@ -2,7 +2,6 @@
 // hand the work to the text module (text.h).
 #include <windows.h>
 
-#include <climits>
 #include <cstring>
 
 #include "gdi/batch.h"
@@ -19,14 +18,6 @@ FontFace *face_of(const GdiDc *dc) {
     return text_face(font && font->font ? *font->font : fallback);
 }
 
-// Adds a DC origin to a coordinate, saturating at the int range.
-int to_surface(int v, int origin) {
-    int64_t s = (int64_t)v + origin;
-    if (s < INT_MIN) return INT_MIN;
-    if (s > INT_MAX) return INT_MAX;
-    return (int)s;
-}
-
 }  // namespace
 
 // Draws characters with the top-left of the cell at (x, y) in the text colour,
@@ -37,43 +28,18 @@ BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int length) {
     GdiDc *dc = gdi_dc(handle);
     if (!dc || length < 0 || (!text && length > 0)) return FALSE;
     if (length == 0) return TRUE;
-    Surface *surface = nullptr;
-    RECT clip = {0, 0, 0, 0};
-    int ox = 0, oy = 0;
-    if (dc->kind == DcKind::Memory) {
-        GdiObject *bitmap = dc->bitmap_object;
-        if (bitmap && bitmap->bitmap) {
-            surface = &bitmap->bitmap->surface;
-            clip = {0, 0, surface->width, surface->height};
-        }
-    } else if (dc->kind == DcKind::Window && dc->surface && dc->surface->pixels) {
-        surface = dc->surface;
-        clip = dc->clip;
-        if (clip.left < 0) clip.left = 0;
-        if (clip.top < 0) clip.top = 0;
-        if (clip.right > surface->width) clip.right = surface->width;
-        if (clip.bottom > surface->height) clip.bottom = surface->height;
-        ox = dc->org_x;
-        oy = dc->org_y;
-    }
-    if (surface && surface->pixels && clip.left < clip.right && clip.top < clip.bottom) {
-        Shape s;
-        s.kind = ShapeKind::Text;
-        s.canvas.pixels = surface->pixels;
-        s.canvas.stride = surface->stride;
-        s.canvas.x0 = clip.left;
-        s.canvas.y0 = clip.top;
-        s.canvas.x1 = clip.right;
-        s.canvas.y1 = clip.bottom;
-        s.face = face_of(dc);
-        s.l = to_surface(x, ox);
-        s.t = to_surface(y, oy);
-        s.point_count = length;
-        s.pen_color = pixel_from_colorref(dc->text_color);
-        s.brush = dc->bk_mode == OPAQUE;
-        s.brush_color = pixel_from_colorref(dc->bk_color);
-        batch_text(dc->kind == DcKind::Memory ? surface : nullptr, s, text);
-    }
+    Shape s;
+    s.kind = ShapeKind::Text;
+    Surface *target;
+    s.canvas = gdi_canvas(dc, &target);
+    s.face = face_of(dc);
+    s.l = x;
+    s.t = y;
+    s.point_count = length;
+    s.pen_color = pixel_from_colorref(dc->text_color);
+    s.brush = dc->bk_mode == OPAQUE;
+    s.brush_color = pixel_from_colorref(dc->bk_color);
+    batch_text(target, s, text);
     if (dc->kind == DcKind::Window && dc->owner) user_window_drawn(dc->owner);
     return TRUE;
 }

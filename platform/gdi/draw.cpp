@@ -37,10 +37,12 @@ bool surface_of(const GdiDc *dc, Surface **surface, RECT *clip) {
     return false;
 }
 
+}  // namespace
+
 // The visible part of a DC as a canvas; empty when nothing can be drawn.
 // *batched is the bitmap whose batch the DC's shapes join (nullptr for
 // windows, whose shapes are drawn at once).
-Canvas canvas_of(const GdiDc *dc, Surface **batched = nullptr) {
+Canvas gdi_canvas(const GdiDc *dc, Surface **batched) {
     Canvas c;
     Surface *s;
     RECT clip;
@@ -59,6 +61,8 @@ Canvas canvas_of(const GdiDc *dc, Surface **batched = nullptr) {
     c.y1 = clip.bottom - oy;
     return c;
 }
+
+namespace {
 
 // The pen's width as drawn (0: no pen) and its colour.
 int64_t pen_of(const GdiDc *dc, uint32_t *color) {
@@ -85,7 +89,7 @@ void drawn(const GdiDc *dc) {
 // window, once a bitmap shown there has its pixels back).
 Canvas canvas_after_pending(const GdiDc *dc) {
     Surface *bitmap;
-    Canvas c = canvas_of(dc, &bitmap);
+    Canvas c = gdi_canvas(dc, &bitmap);
     if (bitmap)
         batch_flush(bitmap);
     else if (c.pixels)
@@ -98,7 +102,7 @@ Canvas canvas_after_pending(const GdiDc *dc) {
 Shape shape_of(const GdiDc *dc, ShapeKind kind, Surface **target) {
     Shape s;
     s.kind = kind;
-    s.canvas = canvas_of(dc, target);
+    s.canvas = gdi_canvas(dc, target);
     s.pen_width = pen_of(dc, &s.pen_color);
     s.brush = brush_of(dc, &s.brush_color);
     return s;
@@ -199,7 +203,7 @@ int WINAPI FillRect(HDC handle, const RECT *rect, HBRUSH brush_handle) {
         Shape s;
         s.kind = ShapeKind::FillRect;
         Surface *target;
-        s.canvas = canvas_of(dc, &target);
+        s.canvas = gdi_canvas(dc, &target);
         s.brush = true;
         s.brush_color = brush->pixel;
         s.l = rect->left;
@@ -219,7 +223,7 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int s
     GdiDc *s = gdi_dc(src);
     if (!d || !s || rop != SRCCOPY) return FALSE;
     Surface *dest_bitmap, *source_bitmap;
-    Canvas dc = canvas_of(d, &dest_bitmap), sc = canvas_of(s, &source_bitmap);
+    Canvas dc = gdi_canvas(d, &dest_bitmap), sc = gdi_canvas(s, &source_bitmap);
     if (dest_bitmap) batch_flush(dest_bitmap);  // the copy lands on top of what is pending there
     if (width <= 0 || height <= 0 || dc.empty() || sc.empty()) {
         drawn(d);
