@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <condition_variable>
 #include <mutex>
@@ -85,8 +86,8 @@ struct Batch {
 
 Batch batch;
 // 0: shapes drawn at once; 1: batched, drawn by the calling thread; 2:
-// batched, drawn by two threads.
-int mode_setting = 1;
+// batched, drawn by two threads (where the machine has two processors).
+int mode_setting = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
 
 // The bitmap last copied onto a window: `block` of it went to (x, y) of the
 // window's surface. While `behind`, batches drew that block straight onto the
@@ -272,27 +273,56 @@ void draw_bands() {
     }
 }
 
-// The second rendering thread: asleep until a flush hands it bands.
+// How long either rendering thread watches for the other before it sleeps.
+// Waking a sleeping thread takes several microseconds, tens on a busy
+// virtual machine: a good share of a frame. A program that draws frame
+// after frame hands each to a thread still awake; one that draws now and
+// then leaves it asleep, at the cost of this much watching per flush.
+constexpr auto kWatchTime = std::chrono::microseconds(50);
+
+// Tells the processor that the thread is waiting in a loop.
+inline void spin_pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    __asm__ __volatile__("yield");
+#endif
+}
+
+// Checks `done` until it holds (true) or kWatchTime has passed (false).
+template <class Done>
+bool watch(Done done) {
+    const auto until = std::chrono::steady_clock::now() + kWatchTime;
+    for (unsigned i = 1;; i++) {
+        if (done()) return true;
+        if (i % 64 == 0 && std::chrono::steady_clock::now() >= until) return false;
+        spin_pause();
+    }
+}
+
+// The second rendering thread, which a flush offers to share its bands with.
 struct Worker {
+    enum : int { kIdle, kOffered, kTaken };  // the current flush: none, offered, being drawn
+    std::atomic<int> state{kIdle};
+    std::atomic<bool> stop{false};
     std::mutex mutex;
     std::condition_variable wake, finished;
-    bool pending = false;  // a flush waits to be taken
-    bool busy = false;     // drawing bands of the current flush
-    bool stop = false;
     std::thread thread;
 
-    // Waits for flushes and helps draw them.
+    // Waits for flushes, watching first, and helps draw them.
     void run() {
-        std::unique_lock<std::mutex> lock(mutex);
+        auto offered = [&] { return stop.load() || state.load() == kOffered; };
         for (;;) {
-            wake.wait(lock, [&] { return stop || pending; });
-            if (stop) return;
-            pending = false;
-            busy = true;
-            lock.unlock();
+            if (!watch(offered)) {
+                std::unique_lock<std::mutex> lock(mutex);
+                wake.wait(lock, offered);
+            }
+            if (stop.load()) return;
+            int expected = kOffered;
+            if (!state.compare_exchange_strong(expected, kTaken)) continue;  // withdrawn meanwhile
             draw_bands();
-            lock.lock();
-            busy = false;
+            std::lock_guard<std::mutex> lock(mutex);
+            state.store(kIdle);
             finished.notify_one();
         }
     }
@@ -300,17 +330,20 @@ struct Worker {
     // Offers the current flush to the thread, starting it on first use.
     void begin() {
         if (!thread.joinable()) thread = std::thread([this] { run(); });
+        state.store(kOffered);
         std::lock_guard<std::mutex> lock(mutex);
-        pending = true;
         wake.notify_one();
     }
 
-    // Withdraws the offer if the thread has not woken yet, else waits until
-    // it has left the flush.
+    // Withdraws the offer if the thread has not taken it, else waits until
+    // it has drawn its last band.
     void end() {
+        int expected = kOffered;
+        if (state.compare_exchange_strong(expected, kIdle)) return;
+        auto left = [&] { return state.load() == kIdle; };
+        if (watch(left)) return;
         std::unique_lock<std::mutex> lock(mutex);
-        pending = false;
-        finished.wait(lock, [&] { return !busy; });
+        finished.wait(lock, left);
     }
 
     // Stops the thread at exit.
@@ -318,7 +351,7 @@ struct Worker {
         if (!thread.joinable()) return;
         {
             std::lock_guard<std::mutex> lock(mutex);
-            stop = true;
+            stop.store(true);
             wake.notify_one();
         }
         thread.join();

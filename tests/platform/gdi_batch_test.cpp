@@ -8,8 +8,11 @@
 // still gives its own pixels to whatever asks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <random>
+#include <thread>
 
 #include "../../platform/gdi/surface.h"
 #include "gdi_support.h"
@@ -21,9 +24,10 @@ namespace {
 
 constexpr int kWidth = 320, kHeight = 120;  // wide enough for rectangles that hide what is below
 
-// Puts the layer back to its default batching and band height.
+// Puts the layer back to its default batching (two threads, on a machine
+// with two processors) and band height.
 struct RenderThreads : ::testing::Test {
-    void TearDown() override { platform_set_batching(1, 64); }
+    void TearDown() override { platform_set_batching(2, 64); }
 };
 
 // One random drawing call in a random colour, partly off the bitmap at times.
@@ -150,6 +154,26 @@ TEST_F(RenderThreads, ReadsAndCopiesSeePendingShapes) {
     fill_batched(source, RGB(13, 14, 15));
     SetPixel(source.dc, 1, 1, kPen);
     EXPECT_EQ(GetPixel(source.dc, 1, 1), kPen);
+}
+
+// The second thread watches for the next flush for a moment, then sleeps.
+// Flushes that follow closely find it awake; after a pause it must be
+// woken, or the first thread draws every band before it takes the offer.
+// Every flush must come out whole either way.
+TEST_F(RenderThreads, EveryFlushIsWholeWhetherTheSecondThreadIsAwakeOrAsleep) {
+    platform_set_batching(2, 8);
+    MemoryDc big(kWidth, kHeight), small(210, 200);
+    const int pauses_us[] = {0, 0, 20, 0, 300, 0, 5000, 10, 0, 2000};
+    for (int round = 0; round < 60; round++) {
+        const MemoryDc &m = round % 3 == 2 ? small : big;
+        COLORREF fill = RGB(round, 255 - round, round * 3);
+        fill_batched(m, fill);  // big enough to offer bands to the second thread
+        draw(m.dc, Shape::Rectangle, -1, kPen, true, kBrush, {{0, m.height - 9}, {m.width + 1, m.height + 1}});
+        std::vector<COLORREF> want((size_t)m.width * m.height, fill);
+        std::fill(want.end() - (ptrdiff_t)m.width * 9, want.end(), kBrush);
+        EXPECT_EQ(m.pixels(), want) << "round " << round;
+        std::this_thread::sleep_for(std::chrono::microseconds(pauses_us[round % 10]));
+    }
 }
 
 TEST_F(RenderThreads, FreedBitmapDropsItsPendingShapes) {
