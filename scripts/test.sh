@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
 #   1. the test suite built with AddressSanitizer and UndefinedBehaviorSanitizer,
-#   2. each fuzzer for a short bounded time (KAPLO_FUZZ_SECONDS, default 30),
-#   3. the native Windows build (mingw-w64) and its tests under Wine,
-#   4. the test suite itself with CTest (headless backend; the SDL2 tests on a
+#   2. the headless tests built with ThreadSanitizer,
+#   3. each fuzzer for a short bounded time (KAPLO_FUZZ_SECONDS, default 30),
+#   4. the native Windows build (mingw-w64) and its tests under Wine,
+#   5. the test suite itself with CTest (headless backend; the SDL2 tests on a
 #      virtual X display).
 # Every stage runs even when an earlier one failed; the exit status is non-zero
 # when any failed.
@@ -31,6 +32,7 @@ run_suite() {
 }
 
 stage sanitizers scripts/test-sanitize.sh
+stage threads scripts/test-threads.sh
 stage fuzzers scripts/fuzz.sh "${KAPLO_FUZZ_SECONDS:-30}"
 stage windows scripts/test-windows.sh
 stage tests run_suite

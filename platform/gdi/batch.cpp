@@ -115,8 +115,13 @@ void settle() {
     shown = Shown{};
 }
 
+// Text drawn by either rendering thread: the glyph cache, its scratch
+// buffers and FreeType's faces serve one thread at a time.
+std::mutex text_mutex;
+
 // Draws a run of characters (a text shape; its cell at (l, t) of the canvas).
 void render_text(const Shape &s, const Canvas &c, const char *text) {
+    std::lock_guard<std::mutex> hold(text_mutex);
     Surface surface;
     surface.pixels = c.pixels;
     surface.stride = (int)c.stride;

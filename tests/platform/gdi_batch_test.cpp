@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <thread>
 
@@ -173,6 +174,34 @@ TEST_F(RenderThreads, EveryFlushIsWholeWhetherTheSecondThreadIsAwakeOrAsleep) {
         std::fill(want.end() - (ptrdiff_t)m.width * 9, want.end(), kBrush);
         EXPECT_EQ(m.pixels(), want) << "round " << round;
         std::this_thread::sleep_for(std::chrono::microseconds(pauses_us[round % 10]));
+    }
+}
+
+// Text in every band, in sizes never drawn before: both threads render and
+// cache new glyphs during the same flush. Run under the thread sanitizer
+// (scripts/test-threads.sh) this shows any unguarded sharing; here it checks
+// the pixels against text drawn at once.
+std::vector<COLORREF> text_in_every_band(int round) {
+    MemoryDc m(kWidth, kHeight);
+    fill_batched(m, RGB(20, 40, 60));  // big enough to offer bands to the second thread
+    HFONT font = CreateFontA(-(9 + round), 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "DejaVu Sans");
+    HGDIOBJ old = SelectObject(m.dc, font);
+    SetBkMode(m.dc, TRANSPARENT);
+    SetTextColor(m.dc, RGB(250, 200, round * 10));
+    const char *words[] = {"Laser", "Blast", "Morph", "Energy", "Shield", "Dual", "Woofer", "qjy@#"};
+    for (int y = -4; y < kHeight; y += 5) TextOutA(m.dc, (y * 7) % 50, y, words[(y + 4) % 8], (int)strlen(words[(y + 4) % 8]));
+    std::vector<COLORREF> pixels = m.pixels();
+    SelectObject(m.dc, old);
+    DeleteObject(font);
+    return pixels;
+}
+
+TEST_F(RenderThreads, NewGlyphsInEveryBandComeOutAsTextDrawnAtOnce) {
+    for (int round = 0; round < 6; round++) {
+        platform_set_batching(2, 8);
+        std::vector<COLORREF> threaded = text_in_every_band(round);
+        platform_set_batching(0, 0);
+        EXPECT_EQ(threaded, text_in_every_band(round)) << "text " << 9 + round << " pixels high";
     }
 }
 
