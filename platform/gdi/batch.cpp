@@ -11,6 +11,10 @@
 #include <thread>
 #include <vector>
 
+#ifdef __linux__
+#include <sched.h>
+#endif
+
 #include "gdi/text.h"
 #include "platform_tools.h"
 
@@ -85,9 +89,19 @@ struct Batch {
 };
 
 Batch batch;
+
+// The processors this process may run on.
+int processors() {
+#ifdef __linux__
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+#endif
+    return (int)std::thread::hardware_concurrency();
+}
+
 // 0: shapes drawn at once; 1: batched, drawn by the calling thread; 2:
-// batched, drawn by two threads (where the machine has two processors).
-int mode_setting = std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+// batched, drawn by two threads (where the process has two processors).
+int mode_setting = processors() >= 2 ? 2 : 1;
 
 // The bitmap last copied onto a window: `block` of it went to (x, y) of the
 // window's surface. While `behind`, batches drew that block straight onto the
