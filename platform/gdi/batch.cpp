@@ -100,7 +100,7 @@ int processors() {
 }
 
 // 0: shapes drawn at once; 1: batched, drawn by the calling thread; 2:
-// batched, drawn by two threads (where the process has two processors).
+// batched, drawn by two threads (where the process may use two processors).
 int mode_setting = processors() >= 2 ? 2 : 1;
 
 // The bitmap last copied onto a window: `block` of it went to (x, y) of the

@@ -6,8 +6,8 @@
 // rectangle paints over whole rows, the shapes before it are drawn only
 // around it. Every shape is clipped exactly, so each pixel comes out as if
 // the shapes had been drawn one by one. With two threads (the default where
-// the machine has two processors), a batch big enough is cut into bands of
-// rows that both threads take until none is left.
+// the process may use two processors), a batch big enough is cut into bands
+// of rows that both threads take until none is left.
 // Shapes on window DCs are drawn at once.
 //
 // A bitmap copied onto a window stays linked to the place it was copied to.

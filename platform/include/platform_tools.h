@@ -38,9 +38,9 @@ PlatformCounts platform_live_objects(void);
 /* How shapes on memory bitmaps are drawn: mode 0 draws each at once; mode 1
  * batches them until their pixels are needed, then draws the batch, leaving
  * out what wide solid rectangles later paint over; mode 2 (the default where
- * the machine has two processors) does the same on two threads, which take
- * bands of band_rows rows (0 keeps the current height). Pending shapes are
- * drawn first. For tests and benchmarks. */
+ * the process may use two processors) does the same on two threads, which
+ * take bands of band_rows rows (0 keeps the current height). Pending shapes
+ * are drawn first. For tests and benchmarks. */
 void platform_set_batching(int mode, int band_rows);
 
 /* ---- headless backend --------------------------------------------------- */

@@ -25,8 +25,8 @@ namespace {
 
 constexpr int kWidth = 320, kHeight = 120;  // wide enough for rectangles that hide what is below
 
-// Puts the layer back to its default batching (two threads, on a machine
-// with two processors) and band height.
+// Puts the layer back to its default batching (two threads, where the
+// process may use two processors) and band height.
 struct RenderThreads : ::testing::Test {
     void TearDown() override { platform_set_batching(2, 64); }
 };
