@@ -1204,29 +1204,35 @@ void raster_cap(const Canvas &c, int64_t x, int64_t y, int64_t width, uint32_t c
 namespace {
 
 // The pen's width split across the normal of a line of extents (adx, ady):
-// each component's narrow half round(w/2) and wide half round((w+1)/2). The
-// last answer is kept, since a wide ellipse asks the same one step after step.
+// each component's narrow half round(w/2) and wide half round((w+1)/2).
+// Answers are kept for a few extents: a wide ellipse asks the same one step
+// after step, and a batch drawn in bands asks again for each of its wide
+// lines in every band the line crosses.
 void body_offsets(int64_t adx, int64_t ady, int64_t width, int64_t *narrow_x, int64_t *narrow_y, int64_t *wide_x,
                   int64_t *wide_y) {
-    thread_local int64_t last_adx = -1, last_ady = -1, last_width = -1, last[4];
-    if (adx != last_adx || ady != last_ady || width != last_width) {
+    struct Answer {
+        int64_t adx = -1, ady = -1, width = -1, halves[4];
+    };
+    thread_local Answer answers[16];
+    Answer &a = answers[(uint64_t)(adx * 5 + ady * 3 + width) % 16];
+    if (adx != a.adx || ady != a.ady || width != a.width) {
         long double dx = (long double)adx, dy = (long double)ady;
         long double len = std::sqrt(dx * dx + dy * dy);
         long double width_x = (long double)width * dy / len;
         long double width_y = (long double)width * dx / len;
         auto round_half = [](long double v) { return (int64_t)std::floor(v + 0.5L); };
-        last[0] = round_half(width_x / 2);
-        last[1] = round_half(width_y / 2);
-        last[2] = round_half((width_x + 1) / 2);
-        last[3] = round_half((width_y + 1) / 2);
-        last_adx = adx;
-        last_ady = ady;
-        last_width = width;
+        a.halves[0] = round_half(width_x / 2);
+        a.halves[1] = round_half(width_y / 2);
+        a.halves[2] = round_half((width_x + 1) / 2);
+        a.halves[3] = round_half((width_y + 1) / 2);
+        a.adx = adx;
+        a.ady = ady;
+        a.width = width;
     }
-    *narrow_x = last[0];
-    *narrow_y = last[1];
-    *wide_x = last[2];
-    *wide_y = last[3];
+    *narrow_x = a.halves[0];
+    *narrow_y = a.halves[1];
+    *wide_x = a.halves[2];
+    *wide_y = a.halves[3];
 }
 
 }  // namespace
