@@ -190,7 +190,10 @@ std::vector<COLORREF> text_in_every_band(int round) {
     SetBkMode(m.dc, TRANSPARENT);
     SetTextColor(m.dc, RGB(250, 200, round * 10));
     const char *words[] = {"Laser", "Blast", "Morph", "Energy", "Shield", "Dual", "Woofer", "qjy@#"};
-    for (int y = -4; y < kHeight; y += 5) TextOutA(m.dc, (y * 7) % 50, y, words[(y + 4) % 8], (int)strlen(words[(y + 4) % 8]));
+    for (int y = -4; y < kHeight; y += 5) {
+        const char *word = words[(y + 4) % 8];
+        TextOutA(m.dc, (y * 7) % 50, y, word, (int)strlen(word));
+    }
     std::vector<COLORREF> pixels = m.pixels();
     SelectObject(m.dc, old);
     DeleteObject(font);
