@@ -32,7 +32,7 @@ run_suite() {
 }
 
 stage sanitizers scripts/test-sanitize.sh
-stage threads scripts/test-threads.sh
+stage threads scripts/test-sanitize.sh thread
 stage fuzzers scripts/fuzz.sh "${KAPLO_FUZZ_SECONDS:-30}"
 stage windows scripts/test-windows.sh
 stage tests run_suite
