@@ -1214,7 +1214,7 @@ void body_offsets(int64_t adx, int64_t ady, int64_t width, int64_t *narrow_x, in
         int64_t adx = -1, ady = -1, width = -1, halves[4];
     };
     thread_local Answer answers[16];
-    Answer &a = answers[(uint64_t)(adx * 5 + ady * 3 + width) % 16];
+    Answer &a = answers[((uint64_t)adx * 5 + (uint64_t)ady * 3 + (uint64_t)width) % 16];
     if (adx != a.adx || ady != a.ady || width != a.width) {
         long double dx = (long double)adx, dy = (long double)ady;
         long double len = std::sqrt(dx * dx + dy * dy);
