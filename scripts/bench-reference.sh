@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Times the battle game's frame on real GDI (Wine, on a virtual display) and on
+# our layer, in alternating rounds, with the same program (tools/frame_timer).
+# This machine's speed changes from minute to minute, so a frame time means
+# most beside real GDI's time for the same frame measured in the same minute.
+#   scripts/bench-reference.sh [ROUNDS] [FRAMES]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$(pwd)"
+rounds="${1:-8}"
+frames="${2:-1500}"
+scripts/install-deps.sh windows
+
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAPLO_TESTS=OFF > /dev/null
+cmake --build build-bench --target frame_timer > /dev/null
+cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" > /dev/null
+cmake --build build-windows --target frame_timer > /dev/null
+
+work="$(mktemp -d)"
+# On exit: stop this prefix's wineserver, then remove the prefix.
+cleanup() {
+    WINEPREFIX="$work/prefix" wineserver -k 2> /dev/null || true
+    WINEPREFIX="$work/prefix" wineserver -w 2> /dev/null || true
+    rm -rf "$work" 2> /dev/null || true
+}
+trap cleanup EXIT
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine_cmd=wine
+command -v wine64 > /dev/null && wine_cmd=wine64
+
+cat > "$work/run.sh" << RUN
+set -e
+for i in \$(seq 1 $rounds); do
+    echo "gdi \$("$wine_cmd" "$root/build-windows/tools/frame_timer/frame_timer.exe" $frames)"
+    echo "ours \$("$root/build-bench/tools/frame_timer/frame_timer" $((frames * 2)))"
+done
+RUN
+timeout 1200 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/run.sh" > "$work/times.log" 2>&1 ||
+    { cat "$work/times.log" >&2; exit 1; }
+
+# Each round: both medians and their ratio; then the medians over the rounds.
+awk '$1 == "gdi" { gdi = $5 }
+     $1 == "ours" && gdi > 0 {
+         n++; g[n] = gdi; o[n] = $5; r[n] = $5 / gdi
+         printf "round %2d: real GDI %8.1f us, ours %6.1f us, ratio %.3f\n", n, gdi, $5, r[n]
+     }
+     function median(a, k,    i, j, t) {
+         for (i = 2; i <= k; i++) for (j = i; j > 1 && a[j - 1] > a[j]; j--) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
+         return k % 2 ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
+     }
+     END {
+         if (n == 0) { print "bench-reference: no rounds completed" > "/dev/stderr"; exit 1 }
+         printf "medians over %d rounds: real GDI %.1f us, ours %.1f us, ratio %.3f\n", n, median(g, n), median(o, n), median(r, n)
+     }' "$work/times.log"
