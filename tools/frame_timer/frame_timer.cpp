@@ -51,7 +51,9 @@ int main(int argc, char **argv) {
 #ifndef _WIN32
     platform_use_headless();
 #endif
-    HDC dc = CreateCompatibleDC(GetDC(nullptr));
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
     HBITMAP bitmap = make_bitmap(dc);
     if (dc == nullptr || bitmap == nullptr) {
         fprintf(stderr, "frame_timer: no memory DC or bitmap\n");
