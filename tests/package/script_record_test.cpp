@@ -45,7 +45,9 @@ TEST_F(ScriptRecord, ExampleRecordingWritesFourCrlfLinesAndPlaysBackTheSameEvent
             EXPECT_EQ(event.x, 10);
             EXPECT_EQ(event.y, -20);
         }
-        if (event.kind == KAPLO_KBD) EXPECT_EQ(event.key, 'a');
+        if (event.kind == KAPLO_KBD) {
+            EXPECT_EQ(event.key, 'a');
+        }
     }
 
     // The script is used up: the next message ends playback and live input goes on.

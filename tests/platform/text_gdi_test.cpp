@@ -86,7 +86,9 @@ TEST_F(TextDc, SelectedFontsGiveTheirMetrics) {
         HFONT font = make_font(height);
         HGDIOBJ previous = SelectObject(dc, font);
         TEXTMETRICA m = metrics();
-        if (height < 0) EXPECT_EQ(m.tmHeight - m.tmInternalLeading, -height);
+        if (height < 0) {
+            EXPECT_EQ(m.tmHeight - m.tmInternalLeading, -height);
+        }
         else EXPECT_EQ(m.tmHeight, height ? height : 16);
         SelectObject(dc, previous);
         DeleteObject(font);
