@@ -172,7 +172,7 @@ protected:
         for (int y = r.top; y < r.bottom; ++y)
             for (int x = r.left; x < r.right; ++x) {
                 DWORD p = pixel(x, y);
-                if (((p >> 16) & 0xFF) < threshold && ((p >> 8) & 0xFF) < threshold) ++n;
+                if ((int)((p >> 16) & 0xFF) < threshold && (int)((p >> 8) & 0xFF) < threshold) ++n;
             }
         return n;
     }
