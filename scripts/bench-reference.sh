@@ -17,15 +17,7 @@ cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" > /dev/null
 cmake --build build-windows --target frame_timer > /dev/null
 
-work="$(mktemp -d)"
-# On exit: stop this prefix's wineserver, then remove the prefix.
-cleanup() {
-    WINEPREFIX="$work/prefix" wineserver -k 2> /dev/null || true
-    WINEPREFIX="$work/prefix" wineserver -w 2> /dev/null || true
-    rm -rf "$work" 2> /dev/null || true
-}
-trap cleanup EXIT
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$root/scripts/wine-prefix.sh"
 wine_cmd=wine
 command -v wine64 > /dev/null && wine_cmd=wine64
 

@@ -15,15 +15,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build" --target gdi_probe > "$build/gdi_probe_build.log" 2>&1 ||
     { grep -E 'error|FAILED' "$build/gdi_probe_build.log" >&2; exit 1; }
 
-work="$(mktemp -d)"
-# On exit: stop this prefix's wineserver, then remove the prefix.
-cleanup() {
-    WINEPREFIX="$work/prefix" wineserver -k 2> /dev/null || true
-    WINEPREFIX="$work/prefix" wineserver -w 2> /dev/null || true
-    rm -rf "$work" 2> /dev/null || true
-}
-trap cleanup EXIT
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$root/scripts/wine-prefix.sh"
 wine_cmd=wine
 command -v wine64 > /dev/null && wine_cmd=wine64
 

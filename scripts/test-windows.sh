@@ -70,15 +70,7 @@ if ! cmake --build "$build" -- -k 0 > "$build/build.log" 2>&1; then
 fi
 
 built=$(date +%s)
-work="$(mktemp -d)"
-# On exit: stop this prefix's wineserver, then remove the prefix.
-cleanup() {
-    WINEPREFIX="$work/prefix" wineserver -k 2> /dev/null || true
-    WINEPREFIX="$work/prefix" wineserver -w 2> /dev/null || true
-    rm -rf "$work" 2> /dev/null || true
-}
-trap cleanup EXIT
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$root/scripts/wine-prefix.sh"
 touch "$work/results"
 timeout 1800 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --under-display "$build" "$work" || {
     echo "test-windows: the run under Wine did not finish" >&2
