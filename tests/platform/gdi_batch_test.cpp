@@ -180,7 +180,7 @@ TEST_F(RenderThreads, EveryFlushIsWholeWhetherTheSecondThreadIsAwakeOrAsleep) {
 // Text in every band, in sizes never drawn before: both threads meet new
 // glyphs during the same flush. Rendered by both at once, they overran a
 // FreeType buffer (found by the draw fuzzer). Built with ThreadSanitizer
-// (scripts/test-threads.sh) this shows any such sharing every time; here it
+// (scripts/test-sanitize.sh thread) this shows any such sharing every time; here it
 // checks the pixels against text drawn at once.
 std::vector<COLORREF> text_in_every_band(int round) {
     MemoryDc m(kWidth, kHeight);
