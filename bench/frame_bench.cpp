@@ -83,7 +83,7 @@ void BM_FullRedraw(benchmark::State &state) {
     Scene scene;
     for (auto _ : state) scene.redraw();
     state.SetItemsProcessed(state.iterations());
-    platform_set_batching(2, 0);
+    platform_set_batching(platform_default_batching(), 0);
     KAPLO_end();
 }
 BENCHMARK(BM_FullRedraw)->ArgName("batching")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();
@@ -147,7 +147,7 @@ void BM_CopyToWindow(benchmark::State &state) {
         BitBlt(package_state.window_dc, 0, 0, DRAW_WIDTH, DRAW_HEIGHT, package_state.back_buffer_dc, 0, 0,
                SRCCOPY);
     }
-    platform_set_batching(2, 0);
+    platform_set_batching(platform_default_batching(), 0);
     KAPLO_end();
 }
 BENCHMARK(BM_CopyToWindow)->Unit(benchmark::kMicrosecond);
@@ -169,7 +169,7 @@ void BM_RedrawAndCopy(benchmark::State &state) {
     }
     state.SetItemsProcessed(state.iterations());
     headless_set_frame_history(4);
-    platform_set_batching(2, 0);
+    platform_set_batching(platform_default_batching(), 0);
     KAPLO_end();
 }
 BENCHMARK(BM_RedrawAndCopy)->ArgName("batching")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();

@@ -52,7 +52,7 @@ void BM_BattleFrameOneThread(benchmark::State &state) {
         battle_frame(bb.dc, false);
         finish(bb.dc);
     }
-    platform_set_batching(2, 0);
+    platform_set_batching(platform_default_batching(), 0);
 }
 BENCHMARK(BM_BattleFrameOneThread)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 

@@ -109,8 +109,10 @@ int processors() {
 }
 
 // 0: shapes drawn at once; 1: batched, drawn by the calling thread; 2:
-// batched, drawn by two threads (where the process may use two processors).
-int mode_setting = processors() >= 2 ? 2 : 1;
+// batched, drawn by two threads (the default where the process may use two
+// processors).
+const int default_mode = processors() >= 2 ? 2 : 1;
+int mode_setting = default_mode;
 
 // The bitmap last copied onto a window: `block` of it went to (x, y) of the
 // window's surface. While `behind`, batches drew that block straight onto the
@@ -576,3 +578,5 @@ void platform_set_batching(int mode, int band_rows) {
     mode_setting = std::min(std::max(mode, 0), 2);
     if (band_rows > 0) batch.band_rows = band_rows;
 }
+
+int platform_default_batching(void) { return default_mode; }

@@ -42,6 +42,8 @@ PlatformCounts platform_live_objects(void);
  * take bands of band_rows rows (0 keeps the current height). Pending shapes
  * are drawn first. For tests and benchmarks. */
 void platform_set_batching(int mode, int band_rows);
+/* The mode the layer starts with on this machine (1 or 2), to go back to. */
+int platform_default_batching(void);
 
 /* ---- headless backend --------------------------------------------------- */
 

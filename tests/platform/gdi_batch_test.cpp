@@ -28,7 +28,7 @@ constexpr int kWidth = 320, kHeight = 120;  // wide enough for rectangles that h
 // Puts the layer back to its default batching (two threads, where the
 // process may use two processors) and band height.
 struct RenderThreads : ::testing::Test {
-    void TearDown() override { platform_set_batching(2, 64); }
+    void TearDown() override { platform_set_batching(platform_default_batching(), 64); }
 };
 
 // One random drawing call in a random colour, partly off the bitmap at times.
