@@ -59,6 +59,12 @@ static void build_run_menu(HWND hwnd) {
 static void toggle_recording(void) {
     PackageState &state = package_state;
     if (!state.recording) {
+        // A stream left open for reading by a playback that is over (it met the
+        // end, or was stopped by Play One) would refuse every line of the new
+        // recording: close it, so that the recording starts a fresh file.
+        if (state.script_file != nullptr && !state.script_writing && !state.playing_back && !state.play_one) {
+            script_close();
+        }
         state.recording = 1;
         CheckMenuItem(state.run_menu, CMD_RECORD, check_flag(1));
         return;
@@ -69,8 +75,9 @@ static void toggle_recording(void) {
         script_write_event(KAPLO_PERIODIC, 0, 0, 0);
         state.periodic_count = 0;
     }
-    // A stream open for reading belongs to playback and stays open.
-    if (state.script_file == nullptr || state.script_writing) script_close();
+    // Whatever its mode: a played stream closed here is opened anew from its
+    // first line by the next read.
+    script_close();
 }
 
 // Switches playback on (halting the animation), or off with the file closed.

@@ -5,10 +5,13 @@
 // carriage return and line feed, so the file is the same on every system; the
 // reader turns a carriage return before a line feed back into a plain newline.
 //
-// Recording and playback share the one stream. The mode that opened it keeps
-// it until it is closed: a write while the stream is open for reading (or while
-// a script is waiting to be played) is refused, and so is a read while it is
-// open for writing, so a script being played is never emptied by the recorder.
+// Recording and playback share the one stream. While a script is being played
+// (the stream is open for reading, or a play flag waits to open it) a write is
+// refused, so a played script is never emptied by the recorder; while the
+// stream is open for writing a read is refused, so a half-written script is
+// never played. Each refusal says so in a line of its own. Starting and
+// stopping a recording close a stream left open for reading (see commands.cpp),
+// so that after a playback has ended the next recording is kept whole.
 // The periodic run being replayed is counted in playback_count, apart from the
 // recorder's periodic_count, so the two modes never feed each other's counts.
 #include <climits>
@@ -25,16 +28,21 @@ static void log_cannot_write(void) {
     KAPLO_log("Cannot open script file %s for writing\n", SCRIPT_FILE_NAME);
 }
 
+// Logs a write refused because the script file belongs to playback.
+static void log_write_refused(void) {
+    KAPLO_log("Script file %s is open for playback: event not recorded\n", SCRIPT_FILE_NAME);
+}
+
 // Makes sure the stream is open for writing; returns 0 (having logged) when it cannot be.
 static int open_for_writing(void) {
     PackageState &state = package_state;
     if (state.script_file != nullptr) {
         if (state.script_writing) return 1;
-        log_cannot_write();  // the file is being played: never empty it
+        log_write_refused();  // the file is being played: never empty it
         return 0;
     }
     if (state.playing_back || state.play_one) {
-        log_cannot_write();  // the file is about to be played
+        log_write_refused();  // the file is about to be played
         return 0;
     }
     state.script_file = fopen(SCRIPT_FILE_NAME, "wb");
@@ -168,7 +176,7 @@ int script_read_event(void) {
     PackageState &state = package_state;
     if (state.script_file != nullptr && state.script_writing) {
         // The file is being recorded: playing it now would read a half-written script.
-        KAPLO_log("Cannot open script file %s for reading\n", SCRIPT_FILE_NAME);
+        KAPLO_log("Script file %s is being recorded: stop recording to play it\n", SCRIPT_FILE_NAME);
         script_stop_playback();
         return 0;
     }

@@ -105,7 +105,7 @@ TEST_F(ScriptTrouble, RecordingNeverEmptiesAScriptBeingPlayed) {
     command(CMD_PLAYBACK);
     int lines = log_count();
     EXPECT_EQ(play_next().key, 'A');
-    EXPECT_EQ(log_line(0), "Cannot open script file KAPLO.SCR for writing\n");
+    EXPECT_EQ(log_line(0), "Script file KAPLO.SCR is open for playback: event not recorded\n");
     // The run of five is played exactly once, although the recorder counts it.
     for (int i = 0; i < 5; i++) ASSERT_EQ(play_next().kind, KAPLO_PERIODIC) << "tick " << i;
     EXPECT_EQ(play_next().key, 'B');
@@ -128,7 +128,7 @@ TEST_F(ScriptTrouble, PlaybackRefusesAScriptBeingRecorded) {
     int lines = log_count();
     type('b');
     EXPECT_EQ(log_count(), lines + 1);
-    EXPECT_EQ(log_line(0), "Cannot open script file KAPLO.SCR for reading\n");
+    EXPECT_EQ(log_line(0), "Script file KAPLO.SCR is being recorded: stop recording to play it\n");
     EXPECT_EQ(package_state.playing_back, 0);
     EXPECT_FALSE(checked(CMD_PLAYBACK));
 
@@ -140,22 +140,55 @@ TEST_F(ScriptTrouble, PlaybackRefusesAScriptBeingRecorded) {
     EXPECT_EQ(script_bytes(), "KAPLO_KBD(97);\r\nKAPLO_KBD(98);\r\nKAPLO_KBD(99);\r\n");
 }
 
-TEST_F(ScriptTrouble, RecordingAfterPlaybackEndedWaitsForThePlayedFileToClose) {
+TEST_F(ScriptTrouble, ARecordingMadeAfterPlaybackMetTheEndIsNotLost) {
     write_script("KAPLO_KBD(65);\r\n");
-    command(CMD_PLAY_ONE);
-    EXPECT_EQ(play_next().key, 'A');
-    command(CMD_RECORD);
-    type('x');  // refused: the played stream is still open
-    command(CMD_RECORD);
-    EXPECT_EQ(script_bytes(), "KAPLO_KBD(65);\r\n");
-    EXPECT_NE(package_state.script_file, nullptr);
-
-    command(CMD_PLAYBACK);  // on and off: closes the played stream
     command(CMD_PLAYBACK);
+    EXPECT_EQ(play_next().key, 'A');
+    post_nothing();
+    post_click(package_state.origin_x, package_state.origin_y);
+    EXPECT_EQ(next_event().kind, KAPLO_MOUSE);  // the end was met: live input again
+    EXPECT_EQ(log_line(0), "EOF encountered in script file KAPLO.SCR\n");
+
+    // Until the stream is closed, playing again meets the end again at once.
+    command(CMD_PLAYBACK);
+    post_click(package_state.origin_x, package_state.origin_y);
+    EXPECT_EQ(next_event().kind, KAPLO_MOUSE);
+    EXPECT_EQ(log_line(0), "EOF encountered in script file KAPLO.SCR\n");
+    EXPECT_EQ(package_state.playing_back, 0);
+
+    // Recording now starts a fresh file and keeps every line.
+    int lines = log_count();
     command(CMD_RECORD);
-    type('y');
+    post_click(package_state.origin_x + 10, package_state.origin_y + 20);
+    EXPECT_EQ(next_event().kind, KAPLO_MOUSE);
+    type('b');
     command(CMD_RECORD);
-    EXPECT_EQ(script_bytes(), "KAPLO_KBD(121);\r\n");
+    EXPECT_EQ(log_count(), lines);
+    EXPECT_EQ(package_state.script_file, nullptr);
+    EXPECT_EQ(script_bytes(), "KAPLO_MOUSE(10, -20);\r\nKAPLO_KBD(98);\r\n");
+
+    // And playback plays the new file from its first line.
+    command(CMD_PLAYBACK);
+    Event click = play_next();
+    EXPECT_EQ(click.kind, KAPLO_MOUSE);
+    EXPECT_EQ(click.x, 10);
+    EXPECT_EQ(click.y, -20);
+    Event key = play_next();
+    EXPECT_EQ(key.kind, KAPLO_KBD);
+    EXPECT_EQ(key.key, 'b');
+}
+
+TEST_F(ScriptTrouble, StoppingARecordingClosesAStreamLeftOpenByPlayOne) {
+    write_script("KAPLO_KBD(65);\r\nKAPLO_KBD(66);\r\n");
+    command(CMD_RECORD);
+    command(CMD_PLAY_ONE);
+    EXPECT_EQ(play_next().key, 'A');  // refused by the recorder: the file is being played
+    EXPECT_EQ(log_line(0), "Script file KAPLO.SCR is open for playback: event not recorded\n");
+    command(CMD_RECORD);
+    EXPECT_EQ(package_state.script_file, nullptr);
+    EXPECT_EQ(script_bytes(), "KAPLO_KBD(65);\r\nKAPLO_KBD(66);\r\n");
+    command(CMD_PLAY_ONE);
+    EXPECT_EQ(play_next().key, 'A');  // opened anew, from its first line
 }
 
 }  // namespace
