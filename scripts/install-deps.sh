@@ -9,6 +9,7 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     fonts-dejavu-core
     xvfb xauth xdotool
+    inotify-tools
 )
 # Extra groups, asked for by name: windows (cross build, Wine, screenshots), fuzz (clang).
 for group in "$@"; do
@@ -19,9 +20,13 @@ for group in "$@"; do
     esac
 done
 
+# One query for all of them (scripts/kaplo.sh runs this on every build); it
+# fails when some package is unknown to dpkg, which the loop below counts as missing.
+installed=" $(dpkg-query -W -f='${Package}:${Status}\n' "${packages[@]}" 2> /dev/null |
+    sed -n 's/:install ok installed$//p' | tr '\n' ' ' || true) "
 missing=()
 for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    [[ "$installed" == *" $p "* ]] || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

@@ -1,0 +1,272 @@
+#!/usr/bin/env bash
+# Builds a learner's own program against the KAPLO package and starts it.
+# The package is built once into build-kaplo/ (build-kaplo-windows/ for the
+# Windows .exe) and installed into a prefix there; after that a run compiles
+# only the program. Run with --help for the options.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+me="kaplo"
+
+usage() {
+    cat << EOF
+Usage: bash scripts/kaplo.sh [options] PROGRAM [arguments for the program]
+
+Builds PROGRAM against the KAPLO package and starts it. PROGRAM is one C or
+C++ source file (.c, .cpp, .cc, .cxx) or a folder: then every such file in
+it (not in its subfolders) is part of the program. The program starts in the
+folder of its sources, so that KAPLO.SCR is written there.
+
+The first run installs what is missing (scripts/install-deps.sh, as root or
+through sudo) and builds the package, which takes a minute; later runs
+compile only the program.
+
+Options:
+  --windows      build a Windows program (PROGRAM.exe, with mingw-w64) beside
+                 the sources instead of starting it; run it on Windows, or here
+                 with: wine PROGRAM.exe
+  --out DIR      with --windows: put the .exe into DIR instead
+  --watch        a sketchbook: start the program, and whenever a source is
+                 saved build it again and restart it (a failed build leaves
+                 the running program alone); Ctrl+C ends
+  --build-only   build the program and stop (prints where it is)
+  -h, --help     this text
+EOF
+}
+
+fail() {
+    echo "$me: $*" >&2
+    exit 1
+}
+
+# ---- the command line
+windows=0 watch=0 build_only=0 out_dir=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+        -h | --help) usage; exit 0 ;;
+        --windows) windows=1 ;;
+        --watch) watch=1 ;;
+        --build-only) build_only=1 ;;
+        --out)
+            [ $# -ge 2 ] || fail "--out needs a folder"
+            out_dir="$2"
+            shift
+            ;;
+        --) shift; break ;;
+        -*) echo "$me: unknown option $1 (see --help)" >&2; exit 2 ;;
+        *) break ;;
+    esac
+    shift
+done
+[ $# -ge 1 ] || { usage >&2; exit 2; }
+program="$1"
+shift
+[ "$windows" -eq 0 ] || [ "$watch" -eq 0 ] || fail "--windows and --watch do not go together"
+[ -z "$out_dir" ] || [ "$windows" -eq 1 ] || fail "--out is for --windows"
+
+# ---- the program's sources
+is_source() { case "$1" in *.c | *.cpp | *.cc | *.cxx) return 0 ;; *) return 1 ;; esac; }
+
+[ -e "$program" ] || fail "no such file or folder: $program"
+sources=()
+if [ -d "$program" ]; then
+    src_dir="$(cd "$program" && pwd)"
+    name="$(basename "$src_dir")"
+    for f in "$src_dir"/*; do
+        [ -f "$f" ] && is_source "$f" && sources+=("$f")
+    done
+    [ ${#sources[@]} -gt 0 ] || fail "$program holds no C or C++ sources (.c, .cpp, .cc, .cxx)"
+    shown="$program"
+else
+    is_source "$program" || fail "$program is not a C or C++ source (.c, .cpp, .cc, .cxx)"
+    src_dir="$(cd "$(dirname "$program")" && pwd)"
+    sources=("$src_dir/$(basename "$program")")
+    name="$(basename "$program")"
+    name="${name%.*}"
+    shown="$(basename "$program")"
+fi
+
+# ---- the package, built and installed once (again only when its sources change)
+if [ "$windows" -eq 1 ]; then
+    pkg_build="$root/build-kaplo-windows"
+    deps=(windows)
+    configure_extra=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake")
+    targets=(kaplo)
+    triple=x86_64-w64-mingw32
+    cc="$triple-gcc-posix" cxx="$triple-g++-posix" nm="$triple-nm"
+    # No DLLs of the compiler's runtime needed beside the .exe.
+    link_extra=(-static)
+else
+    pkg_build="$root/build-kaplo"
+    deps=()
+    configure_extra=()
+    targets=(kaplo platform kaplo_main)
+    cc=cc cxx=c++ nm=nm
+    link_extra=()
+fi
+prefix="$pkg_build/prefix"
+stamp="$prefix/lib/pkgconfig/kaplo.pc"
+
+"$root/scripts/install-deps.sh" "${deps[@]}" || fail "could not install what KAPLO needs (see above)"
+
+# Whether a file that goes into the package is newer than the installed one.
+package_changed() {
+    [ -f "$stamp" ] || return 0
+    [ -n "$(find "$root/package" "$root/platform" "$root/cmake" "$root/CMakeLists.txt" \
+        -newer "$stamp" -type f -print -quit)" ]
+}
+
+if package_changed; then
+    echo "$me: building the KAPLO package into $pkg_build (once; about a minute)"
+    mkdir -p "$pkg_build"
+    log="$pkg_build/package-build.log"
+    if ! { cmake -S "$root" -B "$pkg_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DKAPLO_TESTS=OFF -DKAPLO_BENCH=OFF "${configure_extra[@]}" &&
+        cmake --build "$pkg_build" --target "${targets[@]}" &&
+        cmake --install "$pkg_build" --prefix "$prefix"; } > "$log" 2>&1; then
+        tail -n 30 "$log" >&2
+        fail "the package did not build (whole log: $log)"
+    fi
+    touch "$stamp"
+fi
+
+# ---- the program
+if [ "$windows" -eq 1 ]; then
+    out_dir="${out_dir:-$src_dir}"
+    mkdir -p "$out_dir"
+fi
+# One folder of objects per program folder and name.
+obj_dir="$pkg_build/programs/$name-$(printf '%s' "$src_dir" | cksum | cut -d' ' -f1)"
+if [ "$windows" -eq 1 ]; then
+    exe="$(cd "$out_dir" && pwd)/$name.exe"
+else
+    exe="$obj_dir/$name"
+fi
+export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"
+read -r -a cflags <<< "$(pkg-config --cflags kaplo)"
+read -r -a libs <<< "$(pkg-config --libs kaplo)"
+color=()
+[ -t 2 ] && color=(-fdiagnostics-color=always)
+
+# Compiles the sources one by one, checks for WinMain and links; 1 with the
+# compiler's own messages (or a word on WinMain) on stderr when that fails.
+build_program() {
+    mkdir -p "$obj_dir"
+    rm -f "$obj_dir"/*.o
+    local objects=() linker="$cc" src obj compiler
+    for src in "${sources[@]}"; do
+        obj="$obj_dir/$(basename "$src").o"
+        compiler="$cc"
+        case "$src" in *.c) ;; *) compiler="$cxx" linker="$cxx" ;; esac
+        # From the sources' folder, so that messages name the file as the learner does.
+        if ! (cd "$src_dir" && "$compiler" -c -g -Wall "${color[@]}" -o "$obj" "$(basename "$src")" "${cflags[@]}"); then
+            echo "$me: $(basename "$src") did not compile (the compiler's messages are above)" >&2
+            return 1
+        fi
+        objects+=("$obj")
+    done
+    if ! "$nm" -P --defined-only "${objects[@]}" 2> /dev/null | awk '$1 == "WinMain" { found = 1 } END { exit !found }'; then
+        cat >&2 << EOF
+$me: $shown has no WinMain: a KAPLO program starts in WinMain, not in main, written as
+    int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show)
+and begins with KAPLO_begin(instance, previous, command_line, show); see examples/.
+EOF
+        return 1
+    fi
+    if ! "$linker" -o "$exe.new" "${objects[@]}" "${libs[@]}" "${link_extra[@]}"; then
+        echo "$me: $shown did not link (the linker's messages are above)" >&2
+        return 1
+    fi
+    mv -f "$exe.new" "$exe"
+}
+
+# What to say when the program ended with a failure.
+explain_status() {
+    local status="$1"
+    [ "$status" -ne 0 ] || return 0
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "$me: no desktop to show the window on: run it in a desktop session (or under xvfb-run)" >&2
+    else
+        echo "$me: $shown ended with status $status" >&2
+    fi
+}
+
+if [ "$watch" -eq 0 ]; then
+    build_program || exit 1
+    if [ "$build_only" -eq 1 ] || [ "$windows" -eq 1 ]; then
+        echo "$me: built $exe"
+        exit 0
+    fi
+    # In the background so that a signal to this script ends the program too
+    # (such a job ignores Ctrl+C's SIGINT: it gets a SIGTERM instead).
+    (cd "$src_dir" && exec "$exe" "$@") &
+    child=$! stopped=0
+    trap 'stopped=1; kill -TERM "$child" 2> /dev/null || true' INT TERM HUP
+    while :; do
+        status=0
+        wait "$child" || status=$?
+        kill -0 "$child" 2> /dev/null || break  # woken by a signal: wait on
+    done
+    [ "$stopped" -eq 1 ] || explain_status "$status"
+    exit "$status"
+fi
+
+# ---- --watch: rebuild and restart on every save
+command -v inotifywait > /dev/null || fail "--watch needs inotifywait (Debian package inotify-tools)"
+running=""
+watcher=""
+
+# Ends the running program: SIGTERM, then SIGKILL if it is still there after 2 s.
+stop_program() {
+    [ -n "$running" ] || return 0
+    if ! kill -TERM "$running" 2> /dev/null; then  # it has ended already
+        wait "$running" 2> /dev/null || true
+        running=""
+        return 0
+    fi
+    sleep 2 &
+    local timer=$! ended=""
+    wait -n -p ended "$running" "$timer" 2> /dev/null || true
+    if [ "$ended" = "$running" ]; then
+        kill "$timer" 2> /dev/null || true
+        wait "$timer" 2> /dev/null || true
+    else
+        kill -KILL "$running" 2> /dev/null || true
+        wait "$running" 2> /dev/null || true
+    fi
+    running=""
+}
+
+# Starts the program built last.
+start_program() {
+    (cd "$src_dir" && exec "$exe" "$@") &
+    running=$!
+    echo "$me: started $shown (process $running)"
+}
+
+cleanup() {
+    trap - EXIT INT TERM
+    stop_program
+    [ -z "$watcher" ] || kill "$watcher" 2> /dev/null || true
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if build_program; then start_program "$@"; fi
+echo "$me: watching $shown: save to restart it, Ctrl+C ends"
+# Saves arrive as writes, or as a new file moved over the old one.
+exec {events}< <(exec inotifywait -m -q -e close_write -e moved_to --format '%f' "$src_dir")
+watcher=$!
+while read -r -u "$events" changed; do
+    is_source "$changed" || continue
+    [ -d "$program" ] || [ "$changed" = "$shown" ] || continue
+    # An editor's save can be several events: take them as one.
+    while read -r -t 0.2 -u "$events" _; do :; done
+    echo "$me: $changed saved: building"
+    if build_program; then
+        stop_program
+        start_program "$@"
+    else
+        echo "$me: still watching; the running program is the one built last"
+    fi
+done
+fail "the watch on $src_dir ended"
