@@ -4,7 +4,9 @@
 #   2. the headless tests built with ThreadSanitizer,
 #   3. each fuzzer for a short bounded time (KAPLO_FUZZ_SECONDS, default 30),
 #   4. the native Windows build (mingw-w64) and its tests under Wine,
-#   5. the test suite itself with CTest (headless backend; the SDL2 tests on a
+#   5. learners' own programs: scripts/kaplo.sh and the installed package
+#      (find_package, pkg-config, the Debian package, the mingw-w64 install),
+#   6. the test suite itself with CTest (headless backend; the SDL2 tests on a
 #      virtual X display).
 # Every stage runs even when an earlier one failed; the exit status is non-zero
 # when any failed.
@@ -35,6 +37,7 @@ stage sanitizers scripts/test-sanitize.sh
 stage threads scripts/test-sanitize.sh thread
 stage fuzzers scripts/fuzz.sh "${KAPLO_FUZZ_SECONDS:-30}"
 stage windows scripts/test-windows.sh
+stage install scripts/test-install.sh
 stage tests run_suite
 
 if [ ${#failed[@]} -gt 0 ]; then
