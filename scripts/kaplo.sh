@@ -102,6 +102,8 @@ else
     targets=(kaplo platform kaplo_main)
     cc=cc cxx=c++ nm=nm
     link_extra=()
+    # gold links the package's static libraries in a third of the time.
+    if command -v ld.gold > /dev/null; then link_extra=(-fuse-ld=gold); fi
 fi
 prefix="$pkg_build/prefix"
 stamp="$prefix/lib/pkgconfig/kaplo.pc"
