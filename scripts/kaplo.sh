@@ -187,6 +187,8 @@ explain_status() {
     [ "$status" -ne 0 ] || return 0
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "$me: no desktop to show the window on: run it in a desktop session (or under xvfb-run)" >&2
+    elif [ "$status" -gt 128 ]; then
+        echo "$me: $shown crashed (signal $(kill -l $((status - 128)) 2> /dev/null || echo $((status - 128))))" >&2
     else
         echo "$me: $shown ended with status $status" >&2
     fi
@@ -205,7 +207,7 @@ if [ "$watch" -eq 0 ]; then
     trap 'stopped=1; kill -TERM "$child" 2> /dev/null || true' INT TERM HUP
     while :; do
         status=0
-        wait "$child" || status=$?
+        wait "$child" 2> /dev/null || status=$?  # our own word on a crash, not the shell's
         kill -0 "$child" 2> /dev/null || break  # woken by a signal: wait on
     done
     [ "$stopped" -eq 1 ] || explain_status "$status"
@@ -253,14 +255,22 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# Saves arrive as writes, or as a new file moved over the old one. The watch is
+# set up before the first build, so that no save is missed.
+exec {events}< <(exec inotifywait -m -e close_write -e moved_to --format '%f' "$src_dir" 2>&1)
+watcher=$!
+while read -r -u "$events" line && [ "$line" != "Watches established." ]; do
+    case "$line" in Setting\ up*) ;; *) echo "$line" >&2 ;; esac
+done
+kill -0 "$watcher" 2> /dev/null || fail "could not watch $src_dir"
 if build_program; then start_program "$@"; fi
 echo "$me: watching $shown: save to restart it, Ctrl+C ends"
-# Saves arrive as writes, or as a new file moved over the old one.
-exec {events}< <(exec inotifywait -m -q -e close_write -e moved_to --format '%f' "$src_dir")
-watcher=$!
 while read -r -u "$events" changed; do
-    is_source "$changed" || continue
-    [ -d "$program" ] || [ "$changed" = "$shown" ] || continue
+    # The program's sources, and any header beside them.
+    case "$changed" in
+        *.h | *.hpp) ;;
+        *) is_source "$changed" && { [ -d "$program" ] || [ "$changed" = "$shown" ]; } || continue ;;
+    esac
     # An editor's save can be several events: take them as one.
     while read -r -t 0.2 -u "$events" _; do :; done
     echo "$me: $changed saved: building"

@@ -73,9 +73,9 @@ watch_restarts() {
     local log="$work/watch.log"
     bash "${kaplo[@]}" --watch "$project/sketch.c" > "$log" 2>&1 &
     local watch=$!
-    wait_for_lines "$log" 1 "started sketch.c" || { kill "$watch"; return 1; }
-    echo "/* saved again */" >> "$project/sketch.c"
-    wait_for_lines "$log" 2 "started sketch.c" || { kill "$watch"; return 1; }
+    wait_for_lines "$log" 1 "started sketch.c" &&
+        echo "/* saved again */" >> "$project/sketch.c" &&
+        wait_for_lines "$log" 2 "started sketch.c" || { kill "$watch"; cat "$log"; return 1; }
     kill -TERM "$watch"
     timeout 10 tail --pid="$watch" -f /dev/null
     cat "$log"
