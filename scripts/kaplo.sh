@@ -166,12 +166,20 @@ build_program() {
         fi
         objects+=("$obj")
     done
-    if ! "$nm" -P --defined-only "${objects[@]}" 2> /dev/null | awk '$1 == "WinMain" { found = 1 } END { exit !found }'; then
+    # The sources that define WinMain: exactly one must.
+    local with_winmain
+    with_winmain="$("$nm" -A -P --defined-only "${objects[@]}" 2> /dev/null |
+        awk '$2 == "WinMain" { sub(/\.o:$/, "", $1); sub(/.*\//, "", $1); printf "%s ", $1 }')"
+    if [ -z "$with_winmain" ]; then
         cat >&2 << EOF
 $me: $shown has no WinMain: a KAPLO program starts in WinMain, not in main, written as
     int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show)
 and begins with KAPLO_begin(instance, previous, command_line, show); see examples/.
 EOF
+        return 1
+    fi
+    if [ "$(wc -w <<< "$with_winmain")" -gt 1 ]; then
+        echo "$me: $shown holds several programs (WinMain in ${with_winmain% }): give the script one of the files" >&2
         return 1
     fi
     if ! "$linker" -o "$exe.new" "${objects[@]}" "${libs[@]}" "${link_extra[@]}"; then

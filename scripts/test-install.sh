@@ -64,6 +64,7 @@ check "a missing file" refused_with "no such file or folder: $work/none.c" "$wor
 check "not a source" refused_with "is not a C or C++ source" "$work/notes.txt"
 check "the compiler's message, naming the line" refused_with "broken.c:3:28: error: expected" "$work/broken.c"
 check "a program without WinMain" refused_with "nowinmain.c has no WinMain" "$work/nowinmain.c"
+check "a folder of two programs" refused_with "holds several programs (WinMain in sketch.c ticks.c)" "$project"
 check "no display" env -u DISPLAY -u WAYLAND_DISPLAY bash -c \
     'bash "$0" "$@" 2>&1 | tee /dev/stderr | grep -q "cannot open a display"; [ "${PIPESTATUS[0]}" -ne 0 ]' \
     "${kaplo[@]}" "$project/ticks.c"
