@@ -137,15 +137,16 @@ if [ "$windows" -eq 1 ]; then
     mkdir -p "$out_dir"
 fi
 # One folder of objects per program folder and name.
-obj_dir="$pkg_build/programs/$name-$(printf '%s' "$src_dir" | cksum | cut -d' ' -f1)"
+obj_dir="$pkg_build/programs/${name// /_}-$(printf '%s' "$src_dir" | cksum | cut -d' ' -f1)"
 if [ "$windows" -eq 1 ]; then
     exe="$(cd "$out_dir" && pwd)/$name.exe"
 else
     exe="$obj_dir/$name"
 fi
 export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig"
-read -r -a cflags <<< "$(pkg-config --cflags kaplo)"
-read -r -a libs <<< "$(pkg-config --libs kaplo)"
+# Without -r: pkg-config writes a space in a path as "\ ".
+read -a cflags <<< "$(pkg-config --cflags kaplo)"
+read -a libs <<< "$(pkg-config --libs kaplo)"
 color=()
 [ -t 2 ] && color=(-fdiagnostics-color=always)
 
@@ -156,7 +157,7 @@ build_program() {
     rm -f "$obj_dir"/*.o
     local objects=() linker="$cc" src obj compiler
     for src in "${sources[@]}"; do
-        obj="$obj_dir/$(basename "$src").o"
+        obj="$obj_dir/${#objects[@]}.o"  # numbered: nm's lines split at spaces
         compiler="$cc"
         case "$src" in *.c) ;; *) compiler="$cxx" linker="$cxx" ;; esac
         # From the sources' folder, so that messages name the file as the learner does.
@@ -167,10 +168,12 @@ build_program() {
         objects+=("$obj")
     done
     # The sources that define WinMain: exactly one must.
-    local with_winmain
-    with_winmain="$("$nm" -A -P --defined-only "${objects[@]}" 2> /dev/null |
-        awk '$2 == "WinMain" { sub(/\.o:$/, "", $1); sub(/.*\//, "", $1); printf "%s ", $1 }')"
-    if [ -z "$with_winmain" ]; then
+    local with_winmain=() n
+    for n in $("$nm" -A -P --defined-only "${objects[@]}" 2> /dev/null |
+        awk '$2 == "WinMain" { sub(/\.o:$/, "", $1); sub(/.*\//, "", $1); print $1 }'); do
+        with_winmain+=("$(basename "${sources[$n]}")")
+    done
+    if [ ${#with_winmain[@]} -eq 0 ]; then
         cat >&2 << EOF
 $me: $shown has no WinMain: a KAPLO program starts in WinMain, not in main, written as
     int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show)
@@ -178,8 +181,8 @@ and begins with KAPLO_begin(instance, previous, command_line, show); see example
 EOF
         return 1
     fi
-    if [ "$(wc -w <<< "$with_winmain")" -gt 1 ]; then
-        echo "$me: $shown holds several programs (WinMain in ${with_winmain% }): give the script one of the files" >&2
+    if [ ${#with_winmain[@]} -gt 1 ]; then
+        echo "$me: $shown holds several programs (WinMain in ${with_winmain[*]}): give the script one of the files" >&2
         return 1
     fi
     if ! "$linker" -o "$exe.new" "${objects[@]}" "${libs[@]}" "${link_extra[@]}"; then
