@@ -1,4 +1,4 @@
-/* first.c - your first KAPLO program: a smiling face. Close the window to end it. */
+/* first.c - your first KAPLO program: a face and a greeting. Close the window to end it. */
 #include <kaplo.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show)

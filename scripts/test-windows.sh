@@ -4,7 +4,8 @@
 # Wine on a virtual display, in a fresh Wine prefix made for the run. Ends with
 # the line "N passed, N failed" (test cases; a program that crashes or hangs
 # counts as one failure), plus one for the smoke test of the real game
-# (scripts/wine-game-smoke.sh). Exit status 0 only when nothing failed.
+# (scripts/wine-game-smoke.sh) and one for each example program of examples/
+# that built. Exit status 0 only when nothing failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -61,13 +62,25 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" > /dev/null
 # Build all that builds; a test program that does not build counts as a failure
 # (old copies, and the game's, are removed first so that none of them runs in its place).
-rm -f "$build"/tests/*.exe "$build/game/kaplo_game.exe"
+rm -f "$build"/tests/*.exe "$build/game/kaplo_game.exe" "$build"/examples/*.exe
 build_failures=0
 if ! cmake --build "$build" -- -k 0 > "$build/build.log" 2>&1; then
     grep -E 'error|FAILED' "$build/build.log" | head -n 40 >&2
     build_failures=$(grep -c '^FAILED: ' "$build/build.log" || true)
     echo "test-windows: $build_failures build steps failed (log: $build/build.log)" >&2
 fi
+# Each example program counts as one check: it must build for Windows unchanged.
+examples_built=0 examples_failed=0
+for source in examples/*.c examples/*.cpp; do
+    name="$(basename "${source%.*}")"
+    if [ -f "$build/examples/example_$name.exe" ]; then
+        examples_built=$((examples_built + 1))
+    else
+        echo "test-windows: examples/$(basename "$source") did not build for Windows" >&2
+        examples_failed=$((examples_failed + 1))
+    fi
+done
+echo "test-windows: $examples_built example programs built, $examples_failed failed"
 
 built=$(date +%s)
 . "$root/scripts/wine-prefix.sh"
@@ -78,7 +91,7 @@ timeout 1800 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --under-display "$buil
     exit 1
 }
 
-passed=0 failed=$build_failures programs=0
+passed=$examples_built failed=$((build_failures + examples_failed)) programs=0
 while read -r _ p f; do
     passed=$((passed + p)) failed=$((failed + f)) programs=$((programs + 1))
 done < "$work/results"
