@@ -190,7 +190,8 @@ bool read_plan(int argc, char **argv, Driver &d) {
 // Whether a log line reports a mended argument or a script problem.
 bool problem_line(const char *line) {
     return strncmp(line, "Illegal color", 13) == 0 || strstr(line, " not possible, using ") != nullptr ||
-           strncmp(line, "Cannot ", 7) == 0 || strncmp(line, "EOF encountered", 15) == 0;
+           strncmp(line, "Cannot ", 7) == 0 || strncmp(line, "EOF encountered", 15) == 0 ||
+           strncmp(line, "Script file ", 12) == 0;
 }
 
 // Log lines stored in the package's ring.
