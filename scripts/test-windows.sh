@@ -4,8 +4,9 @@
 # Wine on a virtual display, in a fresh Wine prefix made for the run. Ends with
 # the line "N passed, N failed" (test cases; a program that crashes or hangs
 # counts as one failure), plus one for the smoke test of the real game
-# (scripts/wine-game-smoke.sh) and one for each example program of examples/
-# that built. Exit status 0 only when nothing failed.
+# (scripts/wine-game-smoke.sh), and two for each example program of examples/:
+# it builds, and under Wine it draws and ends on Ctrl+Q
+# (scripts/wine-example-smoke.sh). Exit status 0 only when nothing failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -50,6 +51,16 @@ if [ "${1:-}" = "--under-display" ]; then
         echo "0 1" > "$work/smoke"
         cat "$work/smoke.log" >&2
         echo "wine-game-smoke: failed ($(($(date +%s) - began)) s)"
+    fi
+    # The example programs in the same prefix and display: each draws and ends on Ctrl+Q.
+    began=$(date +%s)
+    examples=("$build"/examples/*.exe)
+    if [ -e "${examples[0]}" ]; then
+        timeout 600 "$root/scripts/wine-example-smoke.sh" "$build/wine-example-smoke" "${examples[@]}" \
+            > "$work/examples.log" 2>&1
+        cat "$work/examples.log"
+        sed -n 's/^\([0-9]*\) passed, \([0-9]*\) failed$/\1 \2/p' "$work/examples.log" | tail -n 1 > "$work/examples"
+        echo "wine-example-smoke: $(($(date +%s) - began)) s"
     fi
     wineserver -k 2> /dev/null || true
     exit 0
@@ -96,6 +107,14 @@ while read -r _ p f; do
     passed=$((passed + p)) failed=$((failed + f)) programs=$((programs + 1))
 done < "$work/results"
 [ "$programs" -gt 0 ] || { echo "test-windows: no test program was built" >&2; failed=1; }
+# Each example that ran under Wine counts as one more check (one that did not
+# build is counted above).
+if [ -s "$work/examples" ] && read -r p f < "$work/examples"; then
+    passed=$((passed + p)) failed=$((failed + f))
+elif [ "$examples_built" -gt 0 ]; then
+    echo "test-windows: the examples' smoke test under Wine did not run" >&2
+    failed=$((failed + 1))
+fi
 # The game's smoke test counts as one more check.
 if [ -s "$work/smoke" ] && read -r p f < "$work/smoke"; then
     passed=$((passed + p)) failed=$((failed + f))
@@ -103,6 +122,6 @@ else
     echo "test-windows: the game's smoke test did not run" >&2
     failed=$((failed + 1))
 fi
-echo "test-windows: $programs programs and the game's smoke test; build $((built - start)) s, run under Wine $(($(date +%s) - built)) s"
+echo "test-windows: $programs programs, $examples_built examples and the game's smoke test; build $((built - start)) s, run under Wine $(($(date +%s) - built)) s"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
