@@ -35,6 +35,10 @@
 #include "picture.h"
 #include "platform_tools.h"
 
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace {
 
 // Idle calls allowed in all, and after the last step, before the run counts as hung.
@@ -274,5 +278,10 @@ int main(int argc, char **argv) {
     if (driver.window != nullptr) check_objects(driver);
     printf("%zu steps; events taken: %ld mouse, %ld key, %ld periodic, %ld quit\n", driver.steps.size(),
            delivered[KAPLO_MOUSE], delivered[KAPLO_KBD], delivered[KAPLO_PERIODIC], delivered[KAPLO_QUIT]);
+#ifdef __SANITIZE_ADDRESS__
+    // Leaks are looked for while the layer's tables still hold what the
+    // program leaves to process exit (windows, the back buffer, log lines).
+    __lsan_do_leak_check();
+#endif
     return driver.failures == 0 ? 0 : 1;
 }
