@@ -29,6 +29,12 @@ void mark(int x, int y, int dx, int dy) {
     KAPLO_textf(BLACK, x + dx, y + dy, 10, "(%d,%d)", x, y);
 }
 
+// Marks the corners (-140, 45) and (-20, -40) of the left box of two pictures.
+void mark_left_box() {
+    mark(-140, 45, 0, 8);
+    mark(-20, -40, -40, -18);
+}
+
 // The window's coordinates: axes, a point, and the corners.
 void coordinates() {
     KAPLO_wipe();
@@ -84,8 +90,7 @@ void triangle() {
 void rectangle() {
     KAPLO_wipe();
     KAPLO_rectangle(ORANGE, -140, 45, -20, -40, 0);
-    mark(-140, 45, 0, 8);
-    mark(-20, -40, -40, -18);
+    mark_left_box();
     KAPLO_rectangle(NAVY_BLUE, 20, 45, 140, -40, 1);
     KAPLO_rectangle(PURPLE, 40, 25, 120, -20, 6);
     KAPLO_text(BLACK, 22, -58, 11, "widths 1 and 6");
@@ -97,8 +102,7 @@ void oval() {
     KAPLO_wipe();
     KAPLO_rectangle(GRAY_20, -140, 45, -20, -40, 1);
     KAPLO_oval(CYAN, -140, 45, -20, -40, 0);
-    mark(-140, 45, 0, 8);
-    mark(-20, -40, -40, -18);
+    mark_left_box();
     KAPLO_rectangle(GRAY_20, 20, 30, 140, -30, 1);
     KAPLO_oval(MAGENTA, 20, 30, 140, -30, 4);
     KAPLO_text(BLACK, 58, -58, 11, "width 4");
