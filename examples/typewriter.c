@@ -17,7 +17,8 @@
 static char page[LINES][LINE_LENGTH + 1];
 
 /* Draws the paper, every line of text, and a cursor "_" after the text of
-   the line we are typing on. */
+   the line we are typing on. The typed text goes in through "%s", never as
+   the format itself, where a typed % would be taken for an instruction. */
 static void draw_page(int line, int column)
 {
     int i;
