@@ -23,6 +23,7 @@
 // The program is linked with --wrap for KAPLO_log, KAPLO_next_event and
 // time: the first two are watched, and time() follows the virtual clock from
 // a fixed moment, so that every run (and every picture) is the same.
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -108,9 +109,10 @@ struct Driver {
         } else if (s.verb == "type") {
             headless_type(window, s.argument.c_str());
         } else if (s.verb == "ctrl") {
+            int letter = toupper((unsigned char)s.argument[0]);  // the key code of a letter
             headless_key_down(window, VK_CONTROL);
-            headless_key_down(window, s.argument.empty() ? 0 : s.argument[0]);
-            headless_key_up(window, s.argument.empty() ? 0 : s.argument[0]);
+            headless_key_down(window, letter);
+            headless_key_up(window, letter);
             headless_key_up(window, VK_CONTROL);
         } else if (s.verb == "wait") {
             wait_until = headless_now() + (DWORD)atol(s.argument.c_str());
@@ -128,7 +130,7 @@ struct Driver {
     static void on_idle(void *context) {
         Driver &d = *static_cast<Driver *>(context);
         if (++d.idle_calls > kMaxIdleCalls) {
-            fprintf(stderr, "example driver: the program keeps waiting; the plan is done with\n");
+            fprintf(stderr, "example driver: the program waited %ld times: the plan never ends\n", kMaxIdleCalls);
             exit(1);
         }
         if (d.window == nullptr) {
@@ -181,6 +183,12 @@ bool read_plan(int argc, char **argv, Driver &d) {
         if (!known) {
             fprintf(stderr, "example driver: unknown step \"%s\"\nusage: %s [--out DIR] STEP...\n", argv[i],
                     argv[0]);
+            return false;
+        }
+        int x, y;
+        if ((s.verb == "click" && sscanf(s.argument.c_str(), "%d,%d", &x, &y) != 2) ||
+            (s.verb == "ctrl" && (s.argument.size() != 1 || !isalpha((unsigned char)s.argument[0])))) {
+            fprintf(stderr, "example driver: step \"%s\" wants click:X,Y or ctrl:LETTER\n", argv[i]);
             return false;
         }
         if (s.verb == "type") s.argument = unescape(s.argument);
