@@ -47,6 +47,9 @@ int KAPLO_log(const char *format, ...) {
     state.log_lines[state.log_next] = block;
     if (state.log_oldest == -1) state.log_oldest = state.log_next;
     state.log_next = (state.log_next + 1) % LOG_RING_SIZE;
+    // The line also goes to a watching debugger (on the portable layer: a
+    // run's log transcript).
+    OutputDebugStringA(line);
 
     // Before KAPLO_begin there is no window to repaint (a null window would mean all of them).
     if (state.text_window != nullptr) InvalidateRect(state.text_window, nullptr, TRUE);

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    libsdl2-dev libfreetype-dev libfontconfig-dev libpng-dev
+    libsdl2-dev libfreetype-dev libfontconfig-dev libpng-dev libgif-dev
     googletest libgtest-dev libbenchmark-dev
     fonts-dejavu-core
     xvfb xauth xdotool

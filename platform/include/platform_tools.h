@@ -22,6 +22,31 @@ void platform_use_headless(void);
  * can be opened. The layer's main() calls it. */
 int platform_use_desktop(void);
 
+/* The layer's own main(): takes the options that begin with --kaplo- (see
+ * --kaplo-help), chooses the backend, runs the program's WinMain with the
+ * rest of the command line and returns its exit status. */
+typedef int (WINAPI *PlatformWinMain)(HINSTANCE, HINSTANCE, LPSTR, int);
+int platform_run_program(int argc, char **argv, PlatformWinMain win_main);
+
+/* The whole-number scale the desktop backend shows windows at: 0 (the
+ * default) takes it from the desktop's DPI, 1 to 8 forces it. Call before
+ * platform_use_desktop. Programs keep their logical sizes and coordinates. */
+void platform_set_desktop_scale(int scale);
+/* The scale in use since platform_use_desktop (1 before). */
+int platform_desktop_scale(void);
+
+/* Where text given to OutputDebugStringA goes: nowhere by default, as on
+ * Windows with no debugger watching. */
+typedef void (*PlatformDebugSink)(const char *text, void *context);
+void platform_set_debug_sink(PlatformDebugSink sink, void *context);
+
+/* The calendar time the C library's time() reports in programs started by
+ * the layer's main: fixed at start_seconds at virtual time 0 and moving with
+ * the headless clock; with fixed 0, the real time again. */
+void platform_set_calendar_clock(int fixed, long long start_seconds);
+/* Whether a clock is fixed, and the calendar time it shows now. */
+int platform_calendar_time(long long *seconds);
+
 /* ---- object accounting -------------------------------------------------- */
 
 typedef struct PlatformCounts {
@@ -88,6 +113,12 @@ long headless_frame_count(HWND hwnd);
 /* Pixel 0x00RRGGBB of the newest frame (age 0) or an older one; returns 0 and
  * leaves *pixel alone when there is no such frame or point. */
 int headless_frame_pixel(HWND hwnd, int age, int x, int y, DWORD *pixel);
+/* Called with every frame presented to a window: its whole surface (menu bar,
+ * client area, open pop-up) as rows of 0x00RRGGBB pixels, at headless_now(). */
+typedef void (*HeadlessFrameHook)(HWND hwnd, const DWORD *pixels, int width, int height,
+                                  void *context);
+void headless_set_frame_hook(HeadlessFrameHook hook, void *context);
+
 /* Writes the window's whole surface (menu bar and client area) as a PNG. */
 int headless_save_png(HWND hwnd, const char *path);
 

@@ -470,6 +470,11 @@ BOOL WINAPI GlobalUnlock(HGLOBAL block);
 HGLOBAL WINAPI GlobalFree(HGLOBAL block);
 SIZE_T WINAPI GlobalSize(HGLOBAL block);
 
+/* ---- kernel: debugging output ---------------------------------------- */
+
+/* Text for a watching debugger; on the layer, for a run's log transcript. */
+void WINAPI OutputDebugStringA(LPCSTR text);
+
 /* The program's entry point, called by the layer's main(). */
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show);
 

@@ -1,11 +1,10 @@
 // The headless backend: no display, a virtual clock that jumps to the next
 // timer, injected input, and the newest frames of each window kept for tests.
-#include <png.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 
+#include "capture/output_file.h"
 #include "platform_tools.h"
 #include "user/user.h"
 
@@ -30,6 +29,9 @@ HeadlessIdleHook idle_hook = nullptr;
 void *idle_context = nullptr;
 int history = 4;
 std::map<HWND, FrameRing> rings;
+HeadlessFrameHook frame_hook = nullptr;
+void *frame_context = nullptr;
+std::vector<uint32_t> hook_buffer;  // the composed frame when none is kept
 
 // Virtual milliseconds.
 uint64_t now() { return clock_ms; }
@@ -47,7 +49,14 @@ void window_drawn(Window *w) {
     FrameRing &ring = rings[w->handle];
     ring.count++;
     w->dirty = false;
-    if (history <= 0) return;
+    if (history <= 0) {
+        if (!frame_hook) return;
+        int width = w->store->surface.width, height = w->store->surface.height;
+        hook_buffer.resize((size_t)width * height);
+        user_compose(w, hook_buffer.data());
+        frame_hook(w->handle, hook_buffer.data(), width, height, frame_context);
+        return;
+    }
     Frame f;
     if ((int)ring.frames.size() >= history) {
         f = std::move(ring.frames.back());
@@ -59,6 +68,8 @@ void window_drawn(Window *w) {
     f.pixels.resize((size_t)f.width * f.height);
     user_compose(w, f.pixels.data());
     ring.frames.push_front(std::move(f));
+    const Frame &kept = ring.frames.front();
+    if (frame_hook) frame_hook(w->handle, kept.pixels.data(), kept.width, kept.height, frame_context);
 }
 
 // Nothing is pending: ask the idle hook, then jump the clock to the next
@@ -127,6 +138,8 @@ void platform_use_headless(void) {
     clock_ms = 0;
     idle_hook = nullptr;
     idle_context = nullptr;
+    frame_hook = nullptr;
+    frame_context = nullptr;
     history = 4;
     rings.clear();
     user_set_backend(&headless);
@@ -233,7 +246,8 @@ int headless_frame_pixel(HWND hwnd, int age, int x, int y, DWORD *pixel) {
     return 1;
 }
 
-// Writes the window's surface with its open pop-up as an RGB PNG.
+// Writes the window's surface with its open pop-up as an RGB PNG, whole or
+// not at all.
 int headless_save_png(HWND hwnd, const char *path) {
     Window *w = user_window(hwnd);
     if (!w || !path || !w->store) return 0;
@@ -241,20 +255,14 @@ int headless_save_png(HWND hwnd, const char *path) {
     if (width <= 0 || height <= 0) return 0;
     std::vector<uint32_t> pixels((size_t)width * height);
     user_compose(w, pixels.data());
-    std::vector<unsigned char> rgb((size_t)width * height * 3);
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        rgb[i * 3] = (pixels[i] >> 16) & 0xFF;
-        rgb[i * 3 + 1] = (pixels[i] >> 8) & 0xFF;
-        rgb[i * 3 + 2] = pixels[i] & 0xFF;
-    }
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = (png_uint_32)width;
-    image.height = (png_uint_32)height;
-    image.format = PNG_FORMAT_RGB;
-    int ok = png_image_write_to_file(&image, path, 0, rgb.data(), width * 3, nullptr);
-    png_image_free(&image);
-    return ok ? 1 : 0;
+    std::string error;
+    return capture_write_png(path, pixels.data(), width, height, &error) ? 1 : 0;
+}
+
+// Sets the hook that sees every presented frame.
+void headless_set_frame_hook(HeadlessFrameHook hook, void *context) {
+    frame_hook = hook;
+    frame_context = context;
 }
 
 // Where a bar title (item -1) or an item of its open pop-up lies, in client

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "backends/sdl/sdl_capture.h"
 #include "platform_tools.h"
 #include "user/user.h"
 
@@ -19,6 +20,9 @@ struct SdlWindow {
 };
 
 std::vector<uint32_t> compose_buffer;
+std::vector<uint32_t> scaled_buffer;
+int wanted_scale = 0;  // 0: the desktop's own
+int scale = 1;         // desktop pixels per logical pixel
 
 // The SDL side of a layer window.
 SdlWindow *sdl_of(Window *w) { return static_cast<SdlWindow *>(w->backend_data); }
@@ -39,8 +43,9 @@ uint64_t now() { return SDL_GetTicks64(); }
 void window_created(Window *w) {
     POINT o = user_client_origin(w);
     int width = w->store->surface.width, height = w->store->surface.height;
-    SDL_Window *win = SDL_CreateWindow(w->title.c_str(), o.x, o.y - user_menu_height(w),
-                                       width > 0 ? width : 1, height > 0 ? height : 1,
+    SDL_Window *win = SDL_CreateWindow(w->title.c_str(), o.x * scale,
+                                       (o.y - user_menu_height(w)) * scale,
+                                       (width > 0 ? width : 1) * scale, (height > 0 ? height : 1) * scale,
                                        SDL_WINDOW_HIDDEN |
                                            ((w->style & WS_THICKFRAME) ? SDL_WINDOW_RESIZABLE : 0));
     if (!win) {
@@ -57,6 +62,7 @@ void window_created(Window *w) {
 void window_destroyed(Window *w) {
     SdlWindow *s = sdl_of(w);
     if (!s) return;
+    sdl_capture_window_gone(w);
     SDL_DestroyWindow(s->window);
     delete s;
     w->backend_data = nullptr;
@@ -80,13 +86,25 @@ void window_resized(Window *w) {
     SdlWindow *s = sdl_of(w);
     if (!s) return;
     POINT o = user_client_origin(w);
-    SDL_SetWindowSize(s->window, w->store->surface.width, w->store->surface.height);
-    SDL_SetWindowPosition(s->window, o.x, o.y - user_menu_height(w));
+    SDL_SetWindowSize(s->window, w->store->surface.width * scale, w->store->surface.height * scale);
+    SDL_SetWindowPosition(s->window, o.x * scale, (o.y - user_menu_height(w)) * scale);
     w->dirty = true;
 }
 
 // Drawing only marks the window; it is presented before the layer waits.
 void window_drawn(Window *) {}
+
+// Enlarges a picture by the whole-number scale, each pixel a square of pixels.
+void scale_picture(const uint32_t *pixels, int width, int height) {
+    size_t row = (size_t)width * scale;
+    scaled_buffer.resize(row * height * scale);
+    for (int y = 0; y < height; ++y) {
+        uint32_t *out = &scaled_buffer[(size_t)y * scale * row];
+        for (int x = 0; x < width; ++x)
+            for (int k = 0; k < scale; ++k) out[x * scale + k] = pixels[(size_t)y * width + x];
+        for (int k = 1; k < scale; ++k) memcpy(out + k * row, out, row * 4);
+    }
+}
 
 // Copies the window's surface and open pop-up to the screen.
 void present(Window *w) {
@@ -98,8 +116,15 @@ void present(Window *w) {
     if (width <= 0 || height <= 0) return;
     compose_buffer.resize((size_t)width * height);
     user_compose(w, compose_buffer.data());
-    SDL_Surface *src = SDL_CreateRGBSurfaceWithFormatFrom(compose_buffer.data(), width, height, 32,
-                                                          width * 4, SDL_PIXELFORMAT_RGB888);
+    sdl_capture_presented(w, compose_buffer.data(), width, height);
+    const uint32_t *shown = compose_buffer.data();
+    if (scale > 1) {
+        scale_picture(compose_buffer.data(), width, height);
+        shown = scaled_buffer.data();
+    }
+    SDL_Surface *src = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint32_t *>(shown), width * scale, height * scale, 32, width * scale * 4,
+        SDL_PIXELFORMAT_RGB888);
     if (!src) return;
     SDL_BlitSurface(src, nullptr, dst, nullptr);
     SDL_FreeSurface(src);
@@ -200,6 +225,7 @@ void handle(const SDL_Event &ev) {
             int x, y, width, height;
             SDL_GetWindowPosition(sw->window, &x, &y);
             SDL_GetWindowSize(sw->window, &width, &height);
+            x /= scale, y /= scale, width /= scale, height /= scale;
             if (ev.window.event == SDL_WINDOWEVENT_SIZE_CHANGED && !(w->style & WS_THICKFRAME))
                 break;
             user_content_changed(w, x, y, width, height);
@@ -218,8 +244,8 @@ void handle(const SDL_Event &ev) {
         InputEvent e;
         e.hwnd = w->handle;
         e.message = m;
-        e.x = ev.button.x;
-        e.y = ev.button.y - user_menu_height(w);
+        e.x = ev.button.x / scale;
+        e.y = ev.button.y / scale - user_menu_height(w);
         user_push_input(e);
         break;
     }
@@ -229,14 +255,19 @@ void handle(const SDL_Event &ev) {
         InputEvent e;
         e.hwnd = w->handle;
         e.message = WM_MOUSEMOVE;
-        e.x = ev.motion.x;
-        e.y = ev.motion.y - user_menu_height(w);
+        e.x = ev.motion.x / scale;
+        e.y = ev.motion.y / scale - user_menu_height(w);
         user_push_input(e);
         break;
     }
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
         Window *w = window_of(ev.key.windowID);
+        if (ev.key.keysym.scancode == SDL_SCANCODE_F12) {  // the layer's capture key
+            if (ev.type == SDL_KEYDOWN && !ev.key.repeat)
+                sdl_capture_key(w ? w : user_window(GetFocus()), (ev.key.keysym.mod & KMOD_SHIFT) != 0);
+            return;
+        }
         HWND target = w ? w->handle : GetFocus();
         int vk = vk_of(ev.key.keysym.scancode, ev.key.keysym.mod);
         if (!target || !vk) return;
@@ -249,7 +280,7 @@ void handle(const SDL_Event &ev) {
         user_push_input(e);
         break;
     }
-    default: break;
+    default: sdl_capture_event(ev); break;
     }
 }
 
@@ -280,7 +311,33 @@ void shutdown() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
 Backend desktop = {"sdl", now,     window_created, window_destroyed, window_shown,
                    window_resized, window_drawn, present, poll, wait, shutdown, 1280, 1024};
 
+// The desktop's whole-number scale: from GDK_SCALE where the desktop sets it,
+// else from the display's DPI (96 per unit), kept small enough for the
+// drawing window to fit on the screen.
+int desktop_scale(const SDL_DisplayMode *mode) {
+    int found = 1;
+    const char *gdk = getenv("GDK_SCALE");
+    float hdpi = 0;
+    if (gdk && atoi(gdk) >= 1) found = atoi(gdk);
+    else if (SDL_GetDisplayDPI(0, nullptr, &hdpi, nullptr) == 0 && hdpi >= 192) found = (int)(hdpi / 96);
+    if (found > 8) found = 8;
+    while (found > 1 && mode && (601 * found > mode->w || 540 * found > mode->h)) --found;
+    return found;
+}
+
 }  // namespace
+
+// Sets the scale the next platform_use_desktop takes (0: the desktop's own).
+void platform_set_desktop_scale(int new_scale) { wanted_scale = new_scale < 0 ? 0 : new_scale; }
+
+// The scale windows are shown at.
+int platform_desktop_scale(void) { return scale; }
+
+// Sets the caption of a window's desktop window.
+void sdl_set_caption(Window *w, const char *caption) {
+    SdlWindow *s = sdl_of(w);
+    if (s) SDL_SetWindowTitle(s->window, caption);
+}
 
 // Selects the SDL2 backend; 0 with a message on stderr without a display.
 int platform_use_desktop(void) {
@@ -305,9 +362,11 @@ int platform_use_desktop(void) {
         return 0;
     }
     SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
-        desktop.screen_width = mode.w;
-        desktop.screen_height = mode.h;
+    bool have_mode = SDL_GetDesktopDisplayMode(0, &mode) == 0;
+    scale = wanted_scale ? wanted_scale : desktop_scale(have_mode ? &mode : nullptr);
+    if (have_mode) {
+        desktop.screen_width = mode.w / scale;
+        desktop.screen_height = mode.h / scale;
     }
     SDL_StopTextInput();
     user_set_backend(&desktop);

@@ -1,0 +1,158 @@
+// Whole-or-nothing output files, and PNG pictures written through them.
+#include "capture/output_file.h"
+
+#include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Temporary names still open, removed if the process dies on a signal. Fixed
+// storage, so that the handler needs no allocation.
+constexpr int kTempSlots = 8;
+char temp_names[kTempSlots][4096];
+volatile sig_atomic_t handlers_installed = 0;
+
+// Removes every temporary file left, then dies of the same signal.
+void remove_temps_and_die(int sig) {
+    for (auto &name : temp_names)
+        if (name[0]) unlink(name);
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+// Remembers a temporary name for the signal handler; false when full.
+void remember_temp(const std::string &name) {
+    if (!handlers_installed) {
+        handlers_installed = 1;
+        for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGINT, SIGTERM})
+            signal(sig, remove_temps_and_die);
+    }
+    for (auto &slot : temp_names) {
+        if (!slot[0] && name.size() < sizeof slot) {
+            memcpy(slot, name.c_str(), name.size() + 1);
+            return;
+        }
+    }
+}
+
+// Forgets a temporary name once renamed or removed.
+void forget_temp(const std::string &name) {
+    for (auto &slot : temp_names)
+        if (slot[0] && name == slot) slot[0] = 0;
+}
+
+// "path: reason" for the last failed call.
+std::string failure(const std::string &path, const char *what) {
+    return path + ": " + what + ": " + strerror(errno);
+}
+
+}  // namespace
+
+// Opens a temporary file beside the path, or the path itself for a device.
+bool OutputFile::open(const std::string &path, std::string *error) {
+    discard();
+    path_ = path;
+    struct stat st;
+    bool special = stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    if (special && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        *error = failure(path, "cannot write");
+        return false;
+    }
+    if (special) {
+        temp_.clear();
+        file_ = fopen(path.c_str(), "wb");
+    } else {
+        temp_ = path + ".part-" + std::to_string((long)getpid());
+        file_ = fopen(temp_.c_str(), "wb");
+        if (file_) remember_temp(temp_);
+    }
+    if (!file_) {
+        *error = failure(path, "cannot write");
+        temp_.clear();
+        return false;
+    }
+    return true;
+}
+
+// Flushes, closes, checks and renames.
+bool OutputFile::commit(std::string *error) {
+    if (!file_) {
+        *error = path_ + ": not open";
+        return false;
+    }
+    bool ok = fflush(file_) == 0 && !ferror(file_);
+    int saved = errno;
+    ok = (fclose(file_) == 0) && ok;
+    if (!ok && saved) errno = saved;
+    file_ = nullptr;
+    if (!ok) {
+        *error = failure(path_, "write failed");
+        if (!temp_.empty()) {
+            unlink(temp_.c_str());
+            forget_temp(temp_);
+        }
+        temp_.clear();
+        return false;
+    }
+    if (!temp_.empty()) {
+        if (rename(temp_.c_str(), path_.c_str()) != 0) {
+            *error = failure(path_, "cannot rename into place");
+            unlink(temp_.c_str());
+            forget_temp(temp_);
+            temp_.clear();
+            return false;
+        }
+        forget_temp(temp_);
+        temp_.clear();
+    }
+    return true;
+}
+
+// Closes and removes what was written so far.
+void OutputFile::discard() {
+    if (file_) fclose(file_);
+    file_ = nullptr;
+    if (!temp_.empty()) {
+        unlink(temp_.c_str());
+        forget_temp(temp_);
+    }
+    temp_.clear();
+}
+
+// Converts the pixels to RGB bytes and writes them with libpng.
+bool capture_write_png(const std::string &path, const uint32_t *pixels, int width, int height,
+                       std::string *error) {
+    if (width <= 0 || height <= 0) {
+        *error = path + ": nothing to save";
+        return false;
+    }
+    std::vector<unsigned char> rgb((size_t)width * height * 3);
+    for (size_t i = 0; i < (size_t)width * height; ++i) {
+        rgb[i * 3] = (pixels[i] >> 16) & 0xFF;
+        rgb[i * 3 + 1] = (pixels[i] >> 8) & 0xFF;
+        rgb[i * 3 + 2] = pixels[i] & 0xFF;
+    }
+    OutputFile out;
+    if (!out.open(path, error)) return false;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = (png_uint_32)width;
+    image.height = (png_uint_32)height;
+    image.format = PNG_FORMAT_RGB;
+    int ok = png_image_write_to_stdio(&image, out.stream(), 0, rgb.data(), width * 3, nullptr);
+    png_image_free(&image);
+    if (!ok) {
+        errno = EIO;
+        *error = path + ": cannot encode the PNG";
+        return false;
+    }
+    return out.commit(error);
+}

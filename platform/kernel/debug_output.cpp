@@ -1,0 +1,22 @@
+// OutputDebugStringA: text for whoever watches the program. On Windows that is
+// a debugger; on the layer it is the sink a scripted run installs to write
+// the log transcript. With no sink the text goes nowhere.
+#include <windows.h>
+
+#include "platform_tools.h"
+
+namespace {
+PlatformDebugSink sink = nullptr;
+void *sink_context = nullptr;
+}  // namespace
+
+// Hands the text to the sink, if there is one.
+void WINAPI OutputDebugStringA(LPCSTR text) {
+    if (sink && text) sink(text, sink_context);
+}
+
+// Sets where OutputDebugStringA's text goes (nullptr: nowhere).
+void platform_set_debug_sink(PlatformDebugSink new_sink, void *context) {
+    sink = new_sink;
+    sink_context = context;
+}
