@@ -50,7 +50,7 @@ void forget_temp(const std::string &name) {
 
 // "path: reason" for the last failed call.
 std::string failure(const std::string &path, const char *what) {
-    return path + ": " + what + ": " + strerror(errno);
+    return path + ": " + what + ": " + strerror(errno ? errno : EIO);
 }
 
 }  // namespace
@@ -147,11 +147,11 @@ bool capture_write_png(const std::string &path, const uint32_t *pixels, int widt
     image.width = (png_uint_32)width;
     image.height = (png_uint_32)height;
     image.format = PNG_FORMAT_RGB;
+    errno = 0;
     int ok = png_image_write_to_stdio(&image, out.stream(), 0, rgb.data(), width * 3, nullptr);
     png_image_free(&image);
     if (!ok) {
-        errno = EIO;
-        *error = path + ": cannot encode the PNG";
+        *error = failure(path, "write failed");
         return false;
     }
     return out.commit(error);
