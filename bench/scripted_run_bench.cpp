@@ -4,8 +4,11 @@
 // back buffer to the drawing window. Reports delivered events per second.
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -191,6 +194,82 @@ void BM_InjectedInput(benchmark::State &state) {
         benchmark::Counter((double)delivered, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_InjectedInput)->Args({20000, 4})->Args({20000, 0})->Unit(benchmark::kMillisecond);
+
+// Runs a shell command; true when it exited with status 0.
+bool shell(const std::string &command) {
+    int status = system(command.c_str());
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Processor seconds (user and system) of the finished child processes.
+double children_cpu() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return (double)u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + (double)u.ru_stime.tv_sec +
+           u.ru_stime.tv_usec / 1e6;
+}
+
+// Processor seconds a shell command and all it started take, or -1 when it
+// fails. Processor time, not wall time: on a shared machine the wall clock
+// also counts the other users.
+double timed(const std::string &command) {
+    double start = children_cpu();
+    if (!shell(command)) return -1;
+    return children_cpu() - start;
+}
+
+// The game program itself run headless on a script of range(0) events, with
+// no outputs: the layer's own options, a whole process per run.
+void BM_HeadlessProgramRun(benchmark::State &state) {
+    TempFolder folder;
+    long events = state.range(0);
+    write_script(events);
+    rename(SCRIPT_FILE_NAME, "events.SCR");
+    long delivered = 0;
+    double cpu = 0;
+    for (auto _ : state) {
+        double t = timed(KAPLO_GAME " --kaplo-script=events.SCR > /dev/null");
+        if (t < 0) {
+            state.SkipWithError("the headless run failed");
+            break;
+        }
+        state.SetIterationTime(t);
+        cpu += t;
+        delivered += events;
+    }
+    remove("events.SCR");
+    state.counters["events/s"] = cpu > 0 ? delivered / cpu : 0;
+}
+BENCHMARK(BM_HeadlessProgramRun)->Arg(20000)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+// The committed game script recorded as a GIF by the run itself, against the
+// same run writing PNG frames that ImageMagick's convert then turns into a
+// GIF, timed in turns (processor time of all the processes); reports both and
+// how many times faster the first is.
+void BM_GifVersusPngFramesAndConvert(benchmark::State &state) {
+    TempFolder folder;
+    const char *convert = access("/usr/bin/convert", X_OK) == 0 ? "/usr/bin/convert" : "convert";
+    std::string run = std::string(KAPLO_GAME) + " --kaplo-clock=0 --kaplo-script=" KAPLO_SCRIPT;
+    double gif_s = 0, png_s = 0;
+    for (auto _ : state) {
+        double a = timed(run + " --kaplo-gif=direct.gif > /dev/null");
+        double b = timed(run + " --kaplo-frames=frames > /dev/null && " + convert +
+                         " -delay 5 frames/frame-*.png converted.gif");
+        if (a < 0 || b < 0) {
+            state.SkipWithError("a run or convert failed (is ImageMagick installed?)");
+            break;
+        }
+        gif_s += a;
+        png_s += b;
+        state.SetIterationTime(a + b);
+        shell("rm -rf frames direct.gif converted.gif");
+    }
+    double n = (double)state.iterations();
+    state.counters["gif_ms"] = gif_s / n * 1000;
+    state.counters["png+convert_ms"] = png_s / n * 1000;
+    state.counters["times_faster"] = gif_s > 0 ? png_s / gif_s : 0;
+}
+BENCHMARK(BM_GifVersusPngFramesAndConvert)->Iterations(3)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 }  // namespace
 
