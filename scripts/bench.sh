@@ -6,7 +6,7 @@
 #   scripts/bench.sh [benchmark options]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh bench
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAPLO_TESTS=OFF > /dev/null
 cmake --build build-bench
 for program in frame_bench scripted_run_bench gdi_bench text_bench; do

@@ -11,11 +11,13 @@ packages=(
     xvfb xauth xdotool
     inotify-tools
 )
-# Extra groups, asked for by name: windows (cross build, Wine, screenshots), fuzz (clang).
+# Extra groups, asked for by name: windows (cross build, Wine, screenshots), fuzz (clang),
+# bench (ImageMagick, which one benchmark races against).
 for group in "$@"; do
     case "$group" in
         windows) packages+=(g++-mingw-w64-x86-64 wine wine64 imagemagick) ;;
         fuzz) packages+=(clang libclang-rt-dev) ;;
+        bench) packages+=(imagemagick) ;;
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac
 done
