@@ -5,4 +5,18 @@
 
 #include "platform_tools.h"
 
-int main(int argc, char **argv) { return platform_run_program(argc, argv, WinMain); }
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#define KAPLO_LEAK_CHECK 1
+#endif
+
+// Runs the program; in an AddressSanitizer build, looks for leaks while the
+// layer's tables still hold what a program leaves to process exit (its
+// window's DC, say), which static destruction would otherwise report.
+int main(int argc, char **argv) {
+    int status = platform_run_program(argc, argv, WinMain);
+#ifdef KAPLO_LEAK_CHECK
+    __lsan_do_leak_check();
+#endif
+    return status;
+}

@@ -127,7 +127,34 @@ void OutputFile::discard() {
     temp_.clear();
 }
 
-// Converts the pixels to RGB bytes and writes them with libpng.
+namespace {
+
+// Writes the rows with libpng: fast compression (frames are many and mostly
+// flat colour, which compresses well anyway). False when libpng gave up.
+bool encode_png(FILE *file, const std::vector<unsigned char> &rgb, int width, int height) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, (png_uint_32)width, (png_uint_32)height, 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, 1);
+    png_set_filter(png, 0, PNG_FILTER_SUB);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, const_cast<unsigned char *>(&rgb[(size_t)y * width * 3]));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+}  // namespace
+
+// Converts the pixels to RGB bytes and writes them as a PNG.
 bool capture_write_png(const std::string &path, const uint32_t *pixels, int width, int height,
                        std::string *error) {
     if (width <= 0 || height <= 0) {
@@ -142,15 +169,8 @@ bool capture_write_png(const std::string &path, const uint32_t *pixels, int widt
     }
     OutputFile out;
     if (!out.open(path, error)) return false;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = (png_uint_32)width;
-    image.height = (png_uint_32)height;
-    image.format = PNG_FORMAT_RGB;
     errno = 0;
-    int ok = png_image_write_to_stdio(&image, out.stream(), 0, rgb.data(), width * 3, nullptr);
-    png_image_free(&image);
-    if (!ok) {
+    if (!encode_png(out.stream(), rgb, width, height)) {
         *error = failure(path, "write failed");
         return false;
     }
