@@ -31,8 +31,13 @@ void remove_temps_and_die(int sig) {
 void remember_temp(const std::string &name) {
     if (!handlers_installed) {
         handlers_installed = 1;
-        for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGINT, SIGTERM})
-            signal(sig, remove_temps_and_die);
+        // Only where nobody else handles the signal (a sanitizer, the program).
+        for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGINT, SIGTERM}) {
+            struct sigaction old;
+            if (sigaction(sig, nullptr, &old) == 0 && !(old.sa_flags & SA_SIGINFO) &&
+                old.sa_handler == SIG_DFL)
+                signal(sig, remove_temps_and_die);
+        }
     }
     for (auto &slot : temp_names) {
         if (!slot[0] && name.size() < sizeof slot) {
