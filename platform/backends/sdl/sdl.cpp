@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "backends/sdl/desktop_scale.h"
 #include "backends/sdl/sdl_capture.h"
 #include "platform_tools.h"
 #include "user/user.h"
@@ -311,20 +312,6 @@ void shutdown() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
 Backend desktop = {"sdl", now,     window_created, window_destroyed, window_shown,
                    window_resized, window_drawn, present, poll, wait, shutdown, 1280, 1024};
 
-// The desktop's whole-number scale: from GDK_SCALE where the desktop sets it,
-// else from the display's DPI (96 per unit), kept small enough for the
-// drawing window to fit on the screen.
-int desktop_scale(const SDL_DisplayMode *mode) {
-    int found = 1;
-    const char *gdk = getenv("GDK_SCALE");
-    float hdpi = 0;
-    if (gdk && atoi(gdk) >= 1) found = atoi(gdk);
-    else if (SDL_GetDisplayDPI(0, nullptr, &hdpi, nullptr) == 0 && hdpi >= 192) found = (int)(hdpi / 96);
-    if (found > 8) found = 8;
-    while (found > 1 && mode && (601 * found > mode->w || 540 * found > mode->h)) --found;
-    return found;
-}
-
 }  // namespace
 
 // Sets the scale the next platform_use_desktop takes (0: the desktop's own).
@@ -363,7 +350,7 @@ int platform_use_desktop(void) {
     }
     SDL_DisplayMode mode;
     bool have_mode = SDL_GetDesktopDisplayMode(0, &mode) == 0;
-    scale = wanted_scale ? wanted_scale : desktop_scale(have_mode ? &mode : nullptr);
+    scale = wanted_scale ? wanted_scale : sdl_desktop_scale(have_mode ? &mode : nullptr);
     if (have_mode) {
         desktop.screen_width = mode.w / scale;
         desktop.screen_height = mode.h / scale;
