@@ -127,6 +127,7 @@ TEST_F(SdlCaptureTest, ScaleTwoDoublesTheWindowAndCaptureKeysWriteFiles) {
     keys("F12");
     std::string png = file_ending(".png");
     ASSERT_FALSE(png.empty()) << "F12 wrote no PNG";
+    EXPECT_EQ(first_line("xdotool getwindowname " + xid), "KAPLO capture window - saved " + png);
     // At logical size: the IHDR chunk's width and height, big-endian.
     unsigned char head[24] = {};
     FILE *p = fopen(png.c_str(), "rb");
