@@ -30,6 +30,11 @@ else()
     # Static libraries: everything they need goes on the plain link line, so
     # that `cc prog.c $(pkg-config --cflags --libs kaplo)` links.
     set(KAPLO_PC_LIBS "-lkaplo_main -lkaplo -lkaplo_platform -lSDL2 -lfreetype -lfontconfig -lpng -lgif -lpthread -lstdc++ -lm")
+    if(KAPLO_WITH_X11)  # set by platform/ when Xlib was found
+        string(REPLACE "-lSDL2" "-lSDL2 -lX11" KAPLO_PC_LIBS "${KAPLO_PC_LIBS}")
+    else()
+        set(KAPLO_WITH_X11 OFF)
+    endif()
 endif()
 
 install(FILES package/kaplo.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kaplo)
