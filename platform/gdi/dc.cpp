@@ -5,9 +5,11 @@
 #include "gdi/batch.h"
 #include "gdi/objects.h"
 #include "gdi/surface.h"
+#include "kernel/failure.h"
 
 // A memory DC with the default objects and a 1 x 1 bitmap; dc may be NULL (the screen).
 HDC WINAPI CreateCompatibleDC(HDC dc) {
+    if (kernel_creation_fails()) return nullptr;
     if (dc && !gdi_dc(dc)) return nullptr;
     return gdi_new_dc(DcKind::Memory);
 }

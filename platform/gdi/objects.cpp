@@ -25,6 +25,7 @@
 
 #include "gdi/batch.h"
 #include "kernel/global_memory.h"
+#include "kernel/failure.h"
 #include "platform_tools.h"
 
 GdiTable gdi_table;
@@ -243,11 +244,14 @@ HDC gdi_screen_dc(void) {
 // CreatePen once the table has grown: kept out of line so that the common
 // path of CreatePen needs no stack.
 [[gnu::noinline]] static HPEN create_pen_after_growing(int style, int width, COLORREF color) {
-    return grow() ? CreatePen(style, width, color) : nullptr;
+    if (!grow()) return nullptr;
+    kernel_creations--;  // the call below counts this creation again
+    return CreatePen(style, width, color);
 }
 
 // A pen: PS_NULL draws nothing, any other style is solid; width 0 is one pixel.
 HPEN WINAPI CreatePen(int style, int width, COLORREF color) {
+    if (kernel_creation_fails()) return nullptr;
     if (gdi_table.free_head == 0) return create_pen_after_growing(style, width, color);
     GdiObject *o = take_slot(GdiKind::Pen, false);
     o->null_style = style == PS_NULL;
@@ -260,11 +264,14 @@ HPEN WINAPI CreatePen(int style, int width, COLORREF color) {
 
 // CreateSolidBrush once the table has grown, out of line as for pens.
 [[gnu::noinline]] static HBRUSH create_brush_after_growing(COLORREF color) {
-    return grow() ? CreateSolidBrush(color) : nullptr;
+    if (!grow()) return nullptr;
+    kernel_creations--;  // the call below counts this creation again
+    return CreateSolidBrush(color);
 }
 
 // A brush of one colour.
 HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
+    if (kernel_creation_fails()) return nullptr;
     if (gdi_table.free_head == 0) return create_brush_after_growing(color);
     GdiObject *o = take_slot(GdiKind::Brush, false);
     o->color = color & 0xFFFFFF;
@@ -276,6 +283,7 @@ HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
 HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
                          DWORD underline, DWORD strike_out, DWORD charset, DWORD out_precision,
                          DWORD clip_precision, DWORD quality, DWORD pitch_and_family, LPCSTR face) {
+    if (kernel_creation_fails()) return nullptr;
     (void)escapement;
     (void)orientation;
     (void)out_precision;
@@ -299,6 +307,7 @@ HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation,
 
 // A 32-bit bitmap, cleared to black; 0 x 0 gives the stock 1 x 1 bitmap.
 HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
+    if (kernel_creation_fails()) return nullptr;
     if (!gdi_dc(dc) || width < 0 || height < 0) return nullptr;
     ensure_stock();
     if (width == 0 || height == 0) return reinterpret_cast<HBITMAP>(gdi_table.stock_bitmap);

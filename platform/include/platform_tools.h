@@ -60,6 +60,15 @@ typedef struct PlatformCounts {
 
 PlatformCounts platform_live_objects(void);
 
+/* Failure injection: from now on the creations of pens, brushes, fonts,
+ * bitmaps, DCs (CreateCompatibleDC, GetDC) and global blocks are counted, and
+ * the n-th of them fails, returning NULL as the real services do when they run
+ * out (n = 0: none fails). platform_creation_count tells how many there were,
+ * so that a test can first count the creations of a piece of work and then
+ * make each of them fail in turn. */
+void platform_fail_creation(long n);
+long platform_creation_count(void);
+
 /* How shapes on memory bitmaps are drawn: mode 0 draws each at once; mode 1
  * batches them until their pixels are needed, then draws the batch, leaving
  * out what wide solid rectangles later paint over; mode 2 (the default where

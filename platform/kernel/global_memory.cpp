@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "kernel/global_memory.h"
+#include "kernel/failure.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ Block *find(HGLOBAL handle) {
 
 // Allocates a block (always zero-filled); GMEM_MOVEABLE gives a handle to lock.
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
+    if (kernel_creation_fails()) return nullptr;
     Block b;
     b.size = bytes;
     b.moveable = (flags & GMEM_MOVEABLE) != 0;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "kernel/failure.h"
 #include "user/user.h"
 
 namespace {
@@ -82,6 +83,7 @@ void end_measure(HDC dc, HGDIOBJ old_font) {
 
 // Fills a rectangle with a colour.
 void fill(HDC dc, const RECT &r, COLORREF c) {
+    KernelOwnCreations own;
     HBRUSH b = CreateSolidBrush(c);
     FillRect(dc, &r, b);
     DeleteObject(b);
@@ -89,6 +91,7 @@ void fill(HDC dc, const RECT &r, COLORREF c) {
 
 // Draws a one-pixel line (end point excluded) in a colour.
 void line(HDC dc, int x0, int y0, int x1, int y1, COLORREF c) {
+    KernelOwnCreations own;
     HPEN pen = CreatePen(PS_SOLID, 1, c);
     HGDIOBJ old = SelectObject(dc, pen);
     MoveToEx(dc, x0, y0, nullptr);

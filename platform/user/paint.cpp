@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 
+#include "kernel/failure.h"
 #include "user/user.h"
 
 namespace {
@@ -195,6 +196,7 @@ BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT *paint) {
 
 // A DC for the window's client area (NULL: the screen DC).
 HDC WINAPI GetDC(HWND hwnd) {
+    if (kernel_creation_fails()) return nullptr;
     if (!hwnd) return gdi_screen_dc();
     Window *w = user_window(hwnd);
     if (!w) return nullptr;
