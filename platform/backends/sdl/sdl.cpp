@@ -10,6 +10,7 @@
 
 #include "backends/sdl/desktop_scale.h"
 #include "backends/sdl/sdl_capture.h"
+#include "backends/sdl/display_loss.h"
 #include "platform_tools.h"
 #include "user/user.h"
 
@@ -57,6 +58,7 @@ void window_created(Window *w) {
     s->window = win;
     s->id = SDL_GetWindowID(win);
     w->backend_data = s;
+    display_loss_watch(win);
 }
 
 // Closes the desktop window.
@@ -64,7 +66,7 @@ void window_destroyed(Window *w) {
     SdlWindow *s = sdl_of(w);
     if (!s) return;
     sdl_capture_window_gone(w);
-    SDL_DestroyWindow(s->window);
+    if (!display_lost()) SDL_DestroyWindow(s->window);
     delete s;
     w->backend_data = nullptr;
 }
@@ -72,7 +74,7 @@ void window_destroyed(Window *w) {
 // Shows (and raises) or hides the desktop window.
 void window_shown(Window *w, bool visible) {
     SdlWindow *s = sdl_of(w);
-    if (!s) return;
+    if (!s || display_lost()) return;
     if (visible) {
         SDL_ShowWindow(s->window);
         SDL_RaiseWindow(s->window);
@@ -85,7 +87,7 @@ void window_shown(Window *w, bool visible) {
 // Follows a change of the surface size (a menu bar added or removed).
 void window_resized(Window *w) {
     SdlWindow *s = sdl_of(w);
-    if (!s) return;
+    if (!s || display_lost()) return;
     POINT o = user_client_origin(w);
     SDL_SetWindowSize(s->window, w->store->surface.width * scale, w->store->surface.height * scale);
     SDL_SetWindowPosition(s->window, o.x * scale, (o.y - user_menu_height(w)) * scale);
@@ -110,7 +112,7 @@ void scale_picture(const uint32_t *pixels, int width, int height) {
 // Copies the window's surface and open pop-up to the screen.
 void present(Window *w) {
     SdlWindow *s = sdl_of(w);
-    if (!s) return;
+    if (!s || display_lost()) return;
     SDL_Surface *dst = SDL_GetWindowSurface(s->window);
     if (!dst) return;
     int width = w->store->surface.width, height = w->store->surface.height;
@@ -285,14 +287,44 @@ void handle(const SDL_Event &ev) {
     }
 }
 
-// Takes in every SDL event waiting, without blocking.
-void poll() {
-    SDL_Event ev;
-    while (SDL_PollEvent(&ev)) handle(ev);
+// Once the display is lost: closes every window, as its close box would, so
+// that the program ends through its own quit; a program still running a
+// second later is stopped, its open files flushed. Returns whether it was lost.
+bool end_after_loss() {
+    static uint64_t lost_at = 0;
+    if (!display_lost()) return false;
+    if (lost_at == 0) {
+        lost_at = now() + 1;
+        for (Window *w : user_windows()) {
+            InputEvent e;
+            e.kind = InputEvent::Close;
+            e.hwnd = w->handle;
+            user_push_input(e);
+        }
+    } else if (now() > lost_at + 1000) {
+        fprintf(stderr, "kaplo: the program did not end within a second of losing its display; stopping it\n");
+        fflush(nullptr);
+        _Exit(1);
+    }
+    return true;
 }
 
-// Blocks in SDL until an event arrives or the deadline passes.
+// Takes in every SDL event waiting, without blocking.
+void poll() {
+    if (end_after_loss()) return;
+    SDL_Event ev;
+    while (SDL_PollEvent(&ev)) handle(ev);
+    end_after_loss();
+}
+
+// Blocks in SDL until an event arrives or the deadline passes; without a
+// display, sleeps a little instead (the program is on its way out).
 void wait(uint64_t deadline) {
+    if (end_after_loss()) {
+        uint64_t t = now();
+        SDL_Delay(deadline > t + 10 ? 10 : (Uint32)(deadline > t ? deadline - t : 0));
+        return;
+    }
     SDL_Event ev;
     if (deadline == UINT64_MAX) {
         if (SDL_WaitEvent(&ev)) handle(ev);
@@ -307,7 +339,9 @@ void wait(uint64_t deadline) {
 }
 
 // Closes the video subsystem (the windows are gone by now).
-void shutdown() { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
+void shutdown() {
+    if (!display_lost()) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
 
 Backend desktop = {"sdl", now,     window_created, window_destroyed, window_shown,
                    window_resized, window_drawn, present, poll, wait, shutdown, 1280, 1024};
@@ -330,6 +364,7 @@ void sdl_set_caption(Window *w, const char *caption) {
 int platform_use_desktop(void) {
     user_reset();
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    display_loss_ignore_broken_pipes();
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     // The plain X11/Wayland framebuffer: a GL one would recreate each window
     // on its first presentation and costs more for a small software surface.
