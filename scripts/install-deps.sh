@@ -5,19 +5,22 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    libsdl2-dev libfreetype-dev libfontconfig-dev libpng-dev libgif-dev
+    libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libpng-dev libgif-dev
     googletest libgtest-dev libbenchmark-dev
     fonts-dejavu-core
     xvfb xauth xdotool
     inotify-tools
 )
 # Extra groups, asked for by name: windows (cross build, Wine, screenshots), fuzz (clang),
-# bench (ImageMagick, which one benchmark races against).
+# bench (ImageMagick, which one benchmark races against), arm (the aarch64 cross compiler,
+# qemu-user and the arm64 libraries).
 for group in "$@"; do
     case "$group" in
         windows) packages+=(g++-mingw-w64-x86-64 wine wine64 imagemagick) ;;
         fuzz) packages+=(clang libclang-rt-dev) ;;
         bench) packages+=(imagemagick) ;;
+        arm) packages+=(g++-aarch64-linux-gnu qemu-user file libfreetype-dev:arm64 libfontconfig-dev:arm64
+                        libpng-dev:arm64 libgif-dev:arm64 libgtest-dev:arm64 libstdc++6:arm64) ;;
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac
 done
@@ -35,6 +38,10 @@ done
 echo "install-deps: installing ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+# The arm64 libraries come through multiarch.
+if printf '%s\n' "${missing[@]}" | grep -q ':arm64$' && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+    $sudo dpkg --add-architecture arm64
+fi
 $sudo apt-get update -qq
 # With the recommended packages: Wine's fonts and X libraries among them, so
 # that Wine on a fresh machine behaves as it does where the tests were made.

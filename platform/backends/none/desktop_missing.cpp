@@ -1,0 +1,12 @@
+// The desktop backend of a layer built without SDL2 (KAPLO_SDL=OFF, as in the
+// ARM cross build): there is no desktop to open, and the program says so.
+#include <cstdio>
+
+#include "platform_tools.h"
+
+// Refuses with a clear message: this build has the headless backend only.
+int platform_use_desktop(void) {
+    std::fprintf(stderr, "This program was built without the SDL2 desktop backend (KAPLO_SDL=OFF); "
+                         "only the headless backend is available.\n");
+    return 0;
+}
