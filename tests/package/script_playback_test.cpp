@@ -105,6 +105,25 @@ TEST_F(ScriptPlayback, LongLinesAreReadInPiecesOf511Characters) {
     expect_key('C');
 }
 
+// Found by script_reader_fuzz (input fuzz/corpus/script_reader/final_cr_of_a_full_piece.scr):
+// looking past a carriage return for its line feed meets the end of the file,
+// yet the piece is whole. It is read as a line (here an unknown one, which
+// ends playback without a message); the end is reported by the next read.
+TEST_F(ScriptPlayback, AFullPieceWhoseLastCarriageReturnEndsTheFileIsALineBeforeTheEnd) {
+    write_script("KAPLO_KBD(65);\r\nKAPLO_" + std::string(504, 'X') + "\r");
+    command(CMD_PLAYBACK);
+    expect_key('A');
+    int lines = log_count();
+    expect_playback_ends();
+    EXPECT_EQ(log_count(), lines);
+    command(CMD_PLAY_ONE);
+    post_nothing();
+    post_char('x');
+    EXPECT_EQ(next_event().key, 'x');
+    EXPECT_EQ(log_count(), lines + 1);
+    EXPECT_EQ(log_line(0), "EOF encountered in script file KAPLO.SCR\n");
+}
+
 TEST_F(ScriptPlayback, AFinalLineWithoutItsNewlineIsNotPlayed) {
     write_script("KAPLO_KBD(65);\r\nKAPLO_KBD(66);");
     command(CMD_PLAYBACK);
