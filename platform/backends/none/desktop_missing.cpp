@@ -6,7 +6,7 @@
 
 // Refuses with a clear message: this build has the headless backend only.
 int platform_use_desktop(void) {
-    std::fprintf(stderr, "This program was built without the SDL2 desktop backend (KAPLO_SDL=OFF); "
-                         "only the headless backend is available.\n");
+    std::fprintf(stderr, "kaplo: cannot open a display: this build has no desktop backend "
+                         "(built with KAPLO_SDL=OFF, headless only)\n");
     return 0;
 }
