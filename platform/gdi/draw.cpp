@@ -194,10 +194,13 @@ COLORREF WINAPI GetPixel(HDC handle, int x, int y) {
     return colorref_from_pixel(c.pixels[(y + c.org_y) * c.stride + x + c.org_x]);
 }
 
-// Fills l..r-1 x t..b-1 with a brush; an empty rectangle draws nothing.
+// Fills l..r-1 x t..b-1 with a brush; an empty rectangle draws nothing. As
+// real GDI does (tests/data/null_handles), a NULL brush (that of a failed
+// creation) leaves the DC's own brush to fill, and a NULL DC is no failure.
 int WINAPI FillRect(HDC handle, const RECT *rect, HBRUSH brush_handle) {
+    if (!handle) return 1;
     GdiDc *dc = gdi_dc(handle);
-    GdiObject *brush = gdi_lookup(brush_handle, GdiKind::Brush);
+    GdiObject *brush = brush_handle ? gdi_lookup(brush_handle, GdiKind::Brush) : dc ? dc->brush_object : nullptr;
     if (!dc || !rect || !brush) return 0;
     if (!brush->null_style) {
         Shape s;
