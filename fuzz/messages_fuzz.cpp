@@ -9,12 +9,12 @@
 // input is used up counts as a hang.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
+#include "fuzz_support.h"
 #include "package.h"
 #include "platform_tools.h"
 
@@ -54,8 +54,7 @@ struct Run {
 
 // Moves into a private folder, so that KAPLO.SCR is the fuzzer's own.
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    char name[] = "/tmp/kaplo-messages-fuzz-XXXXXX";
-    if (mkdtemp(name) == nullptr || chdir(name) != 0) fail("no temporary folder");
+    enter_private_folder("messages-fuzz");
     return 0;
 }
 
@@ -183,16 +182,6 @@ static void on_idle(void *context) {
     } else {
         PostQuitMessage(0);
     }
-}
-
-// Frees what the package holds and puts its state back to that of a fresh process.
-static void reset_package(void) {
-    for (HGLOBAL &line : package_state.log_lines) {
-        if (line != nullptr) GlobalFree(line);
-        line = nullptr;
-    }
-    if (package_state.script_file != nullptr) fclose(package_state.script_file);
-    package_state = PackageState{};
 }
 
 // Set by the drain's idle hook once the queue is empty.

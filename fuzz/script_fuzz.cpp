@@ -2,12 +2,12 @@
 // whole of "KAPLO.SCR". The package is started headless in a private folder,
 // the Playback command is posted to the drawing window, and events are taken
 // with KAPLO_next_event until playback stops or a bound is reached.
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
+#include "fuzz_support.h"
 #include "package.h"
 #include "platform_tools.h"
 
@@ -16,27 +16,13 @@
 
 // Moves into a fresh temporary folder, so that KAPLO.SCR is the fuzzer's own.
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    char name[] = "/tmp/kaplo-script-fuzz-XXXXXX";
-    if (mkdtemp(name) == nullptr || chdir(name) != 0) {
-        perror("script_fuzz: temporary folder");
-        abort();
-    }
+    enter_private_folder("script-fuzz");
     return 0;
 }
 
 // Once playback has stopped nothing else would ever come: end the wait with a quit.
 static void on_idle(void *) {
     if (!package_state.playing_back && !package_state.play_one) PostQuitMessage(0);
-}
-
-// Frees what the package holds and puts its state back to that of a fresh process.
-static void reset_package(void) {
-    for (HGLOBAL &line : package_state.log_lines) {
-        if (line != nullptr) GlobalFree(line);
-        line = nullptr;
-    }
-    if (package_state.script_file != nullptr) fclose(package_state.script_file);
-    package_state = PackageState{};
 }
 
 // Plays one script to its end (or to the bound).

@@ -7,13 +7,13 @@
 // clears the play flags and logs the end message only at the end of the
 // input, and an unrecognised line that stops with no message and no flag
 // touched.
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz_support.h"
 #include "package.h"
 #include "platform_tools.h"
 
@@ -28,8 +28,7 @@ static void fail(const char *rule) {
 
 // Starts the package once, in a private folder so no real KAPLO.SCR is touched.
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    char name[] = "/tmp/kaplo-reader-fuzz-XXXXXX";
-    if (mkdtemp(name) == nullptr || chdir(name) != 0) fail("no temporary folder");
+    enter_private_folder("reader-fuzz");
     platform_use_headless();
     headless_set_frame_history(0);
     KAPLO_begin(nullptr, nullptr, nullptr, SW_SHOWNORMAL);

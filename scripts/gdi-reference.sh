@@ -12,7 +12,7 @@ scripts/install-deps.sh windows
 build="$root/build-windows"
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" > /dev/null
-cmake --build "$build" --target gdi_probe > "$build/gdi_probe_build.log" 2>&1 ||
+cmake --build "$build" --target gdi_probe null_probe > "$build/gdi_probe_build.log" 2>&1 ||
     { grep -E 'error|FAILED' "$build/gdi_probe_build.log" >&2; exit 1; }
 
 . "$root/scripts/wine-prefix.sh"
@@ -29,6 +29,7 @@ set -e
 for i in \$(seq 1 $runs); do
     "$wine_cmd" "$build/tools/gdi_probe/gdi_probe.exe" "Z:$work/run\$i.txt" ${1:-}
 done
+"$wine_cmd" "$build/tools/null_probe/null_probe.exe" "Z:$work/null.txt"
 RUN
 timeout 600 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/run.sh" > "$work/probe.log" 2>&1 ||
     { cat "$work/probe.log" >&2; exit 1; }
@@ -56,3 +57,12 @@ mkdir -p "$(dirname "$out")"
 } > "$out"
 echo "gdi-reference: $(grep -vc '^#' "$out") cases ($(grep -c '^~ ' "$out") not repeatable)," \
     "$(wc -c < "$out") bytes in ${out#$root/}"
+
+null_out="$root/tests/data/null_handles/null_handles.txt"
+mkdir -p "$(dirname "$null_out")"
+{
+    echo "# what GDI does with NULL handles, written by tools/null_probe under $($wine_cmd --version);"
+    echo "# regenerate with scripts/gdi-reference.sh"
+    tr -d '\r' < "$work/null.txt"
+} > "$null_out"
+echo "gdi-reference: $(grep -vc '^#' "$null_out") NULL-handle cases in ${null_out#$root/}"

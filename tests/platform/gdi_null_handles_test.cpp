@@ -1,6 +1,6 @@
 // What the drawing calls do with the NULL a failed creation returns must be
 // what real GDI does: the cases of tools/null_probe, replayed on this layer,
-// against the lines real GDI wrote under Wine (scripts/null-reference.sh).
+// against the lines real GDI wrote under Wine (scripts/gdi-reference.sh).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -12,7 +12,7 @@
 
 TEST(GdiNullHandles, EveryCaseDoesWhatRealGdiDoes) {
     std::ifstream file(KAPLO_TEST_DATA "/null_handles/null_handles.txt");
-    ASSERT_TRUE(file.good()) << "no reference: run scripts/null-reference.sh";
+    ASSERT_TRUE(file.good()) << "no reference: run scripts/gdi-reference.sh";
     std::vector<std::string> expected;
     for (std::string text; std::getline(file, text);)
         if (!text.empty() && text[0] != '#') expected.push_back(text);

@@ -1,5 +1,5 @@
 // The NULL-handle probe: writes one line per case of null_cases.h. Run under
-// Wine it gives the reference of tests/data/null_handles (scripts/null-reference.sh).
+// Wine it gives the reference of tests/data/null_handles (scripts/gdi-reference.sh).
 //   null_probe OUTPUT
 #include <cstdio>
 
