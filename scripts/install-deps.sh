@@ -27,8 +27,14 @@ done
 
 # One query for all of them (scripts/kaplo.sh runs this on every build); it
 # fails when some package is unknown to dpkg, which the loop below counts as missing.
-installed=" $(dpkg-query -W -f='${Package}:${Status}\n' "${packages[@]}" 2> /dev/null |
-    sed -n 's/:install ok installed$//p' | tr '\n' ' ' || true) "
+# A package is known by its name (native or all architectures) and by
+# name:architecture, as the arm group names the arm64 ones.
+native="$(dpkg --print-architecture)"
+installed=" $(dpkg-query -W -f='${Package} ${Architecture} ${Status}\n' "${packages[@]}" 2> /dev/null |
+    awk -v native="$native" '$3 " " $4 " " $5 == "install ok installed" {
+        if ($2 == native || $2 == "all") print $1
+        print $1 ":" $2
+    }' | tr '\n' ' ' || true) "
 missing=()
 for p in "${packages[@]}"; do
     [[ "$installed" == *" $p "* ]] || missing+=("$p")
