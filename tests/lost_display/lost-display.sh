@@ -34,10 +34,7 @@ await test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=":$(cat "$work/display")"
 
 cd "$work"
-# In a sanitizer build, leaks are not looked for at exit: the layer leaves its
-# windows to process exit, and once its tables are gone LeakSanitizer reports
-# them, after a Ctrl+Q as much as here. Memory errors still end the program.
-ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" "$game" 2> "$work/stderr.txt" &
+"$game" 2> "$work/stderr.txt" &
 program=$!
 await xdotool search --name "KAPLO Graphics" || fail "the game's window did not appear"
 # Ctrl+R in the drawing window starts the recording; a second of periodic events follows.
