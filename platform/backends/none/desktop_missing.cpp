@@ -10,3 +10,9 @@ int platform_use_desktop(void) {
                          "(built with KAPLO_SDL=OFF, headless only)\n");
     return 0;
 }
+
+// No desktop, no scale to choose: the request is accepted and has no effect.
+void platform_set_desktop_scale(int scale) { (void)scale; }
+
+// Windows are never shown larger here.
+int platform_desktop_scale(void) { return 1; }
