@@ -12,12 +12,16 @@ packages=(
     inotify-tools
 )
 # Extra groups, asked for by name: windows (cross build, Wine, screenshots), fuzz (clang),
-# bench (ImageMagick, which one benchmark races against).
+# bench (ImageMagick, which one benchmark races against), web (emscripten, and
+# headless Chromium with node for the page's tests).
 for group in "$@"; do
     case "$group" in
         windows) packages+=(g++-mingw-w64-x86-64 wine wine64 imagemagick) ;;
         fuzz) packages+=(clang libclang-rt-dev) ;;
         bench) packages+=(imagemagick) ;;
+        web) packages+=(emscripten chromium python3)
+             # node and npm: Debian's, unless a node is already installed (it brings npm).
+             command -v node > /dev/null && command -v npm > /dev/null || packages+=(nodejs npm) ;;
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac
 done
