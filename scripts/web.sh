@@ -38,7 +38,8 @@ case "$program" in
         target=kaplo_program; dir="$build"
         program_args=(-DKAPLO_WEB_PROGRAM="$file" -DKAPLO_WEB_NAME="$name") ;;
 esac
-emcmake cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+toolchain=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     "${program_args[@]+"${program_args[@]}"}" > /dev/null
 cmake --build "$build" --target "$target"
 

@@ -107,6 +107,13 @@ Module.kaplo = (function () {
     canvas.addEventListener('mouseup', function (e) { mouse(e, 0); });
     canvas.addEventListener('mousemove', function (e) { mouse(e, 2); });
     canvas.addEventListener('contextmenu', function (e) { e.preventDefault(); });
+    // A click on the caption gives the window the keys, as on the desktop.
+    caption.addEventListener('mousedown', function (e) {
+      e.preventDefault();
+      focused = id;
+      canvas.focus();
+      push([FOCUS, id, 0, 0, 0, 0]);
+    });
     windows[id] = {box: box, canvas: canvas, context: canvas.getContext('2d')};
   }
 
@@ -201,8 +208,9 @@ Module.kaplo = (function () {
     });
   }
 
-  // Says in the page that the program has ended.
+  // Says in the page that the program has ended; its windows go with it.
   function ended(code) {
+    Object.keys(windows).forEach(function (id) { destroyWindow(+id); });
     var status = document.getElementById('kaplo-status');
     if (status) status.textContent = 'The program has ended (exit code ' + code + ').';
     document.body.dataset.ended = code;
@@ -315,4 +323,3 @@ Module.kaplo = (function () {
           ended: ended, openFont: openFont, glyphBox: glyphBox, renderGlyph: renderGlyph,
           takeGlyph: takeGlyph};
 })();
-Module.onExit = function (code) { Module.kaplo.ended(code); };

@@ -3,7 +3,8 @@
 # WebAssembly here); there is no headless backend, so no PNG saving either.
 file(GLOB PLATFORM_SOURCES CONFIGURE_DEPENDS
     user/*.cpp gdi/*.cpp kernel/*.cpp backends/web/*.cpp)
-list(REMOVE_ITEM PLATFORM_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/gdi/glyph_source_freetype.cpp)
+list(REMOVE_ITEM PLATFORM_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/gdi/glyph_source_freetype.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/backends/web/web_main.cpp)
 
 add_library(platform STATIC ${PLATFORM_SOURCES})
 target_include_directories(platform
@@ -11,10 +12,13 @@ target_include_directories(platform
     PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 # Asyncify lets GetMessageA sleep inside the page; page.js is the page's side.
 target_link_options(platform INTERFACE
-    -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1
+    -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1
     -sENVIRONMENT=web "SHELL:--pre-js ${CMAKE_CURRENT_SOURCE_DIR}/backends/web/page.js")
 set_property(TARGET platform APPEND PROPERTY INTERFACE_LINK_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/backends/web/page.js)
 
-add_library(platform_main OBJECT main.cpp)
+# The layer's main under another name, and web_main.cpp, which tells the page
+# when it returns.
+add_library(platform_main OBJECT main.cpp backends/web/web_main.cpp)
+set_source_files_properties(main.cpp PROPERTIES COMPILE_DEFINITIONS main=kaplo_layer_main)
 target_link_libraries(platform_main PUBLIC platform)
