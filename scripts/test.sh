@@ -6,13 +6,14 @@
 #   4. the native Windows build (mingw-w64) and its tests under Wine,
 #   5. learners' own programs: scripts/kaplo.sh and the installed package
 #      (find_package, pkg-config, the Debian package, the mingw-w64 install),
-#   6. the test suite itself with CTest (headless backend; the SDL2 tests on a
+#   6. the game and an example built for the web, tested in headless Chromium,
+#   7. the test suite itself with CTest (headless backend; the SDL2 tests on a
 #      virtual X display).
 # Every stage runs even when an earlier one failed; the exit status is non-zero
 # when any failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh windows fuzz || exit 1
+scripts/install-deps.sh windows fuzz web || exit 1
 
 failed=()
 stage() {
@@ -38,6 +39,7 @@ stage threads scripts/test-sanitize.sh thread
 stage fuzzers scripts/fuzz.sh "${KAPLO_FUZZ_SECONDS:-30}"
 stage windows scripts/test-windows.sh
 stage install scripts/test-install.sh
+stage web scripts/test-web.sh
 stage tests run_suite
 
 if [ ${#failed[@]} -gt 0 ]; then

@@ -10,6 +10,9 @@ add_library(platform STATIC ${PLATFORM_SOURCES})
 target_include_directories(platform
     PUBLIC include
     PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+# WebAssembly's SIMD (every browser of the last years has it), for the
+# rasteriser's long fills.
+target_compile_options(platform PUBLIC -msimd128)
 # Asyncify lets GetMessageA sleep inside the page; page.js is the page's side.
 target_link_options(platform INTERFACE
     -sASYNCIFY -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1
