@@ -2,7 +2,8 @@
 // scene's pixels, a click starting an action, Ctrl+letter commands, the
 // script file recorded, downloaded and played back, the page idling while
 // the game is halted, and a program's exit.
-//   node --test web_test.js   (SITE: the folder scripts/web.sh built into)
+//   node --test web_test.js   (SITE: the folder scripts/web.sh built into;
+//                              SCREENSHOT: where to save the game's page)
 'use strict';
 const assert = require('node:assert/strict');
 const fs = require('fs');
@@ -105,6 +106,7 @@ test('the game in a page: scene, actions, Ctrl+letter commands and the script fi
   assert.equal(await at(page, -280, 100), BLACK, 'night sky left of the hills');
   assert.equal(await at(page, 110, -90), SEA_GREEN, 'ground over the machine\'s foot');
   assert.ok(await panelShown(page), 'the action panel');
+  if (process.env.SCREENSHOT) await page.screenshot({path: process.env.SCREENSHOT, clip: {x: 0, y: 0, width: 1250, height: 600}});
 
   await energyShield(page, () => click(page, 70, -189));
 
