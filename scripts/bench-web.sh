@@ -23,17 +23,15 @@ done
 # Each round: both medians (and means) and the ratio of the medians; then the
 # medians over the rounds. The machine is shared: a frame now and then waits
 # for the processor, which the means show and the medians leave out.
-awk '$1 == "web" { web = $5; web_mean = $11 }
-     $1 == "native" && web > 0 {
-         n++; w[n] = web; d[n] = $5; r[n] = web / $5
-         printf "round %2d: page %6.1f us (mean %6.1f), native %6.1f us (mean %6.1f), ratio %.2f\n",
-                n, web, web_mean, $5, $11, r[n]
-     }
-     function median(a, k,    i, j, t) {
-         for (i = 2; i <= k; i++) for (j = i; j > 1 && a[j - 1] > a[j]; j--) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
-         return k % 2 ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
-     }
-     END {
-         if (n == 0) { print "bench-web: no rounds completed" > "/dev/stderr"; exit 1 }
-         printf "medians over %d rounds: page %.1f us, native %.1f us, ratio %.2f\n", n, median(w, n), median(d, n), median(r, n)
-     }' "$log"
+awk -f scripts/median.awk -f /dev/stdin "$log" << 'AWK'
+$1 == "web" { web = $5; web_mean = $11 }
+$1 == "native" && web > 0 {
+    n++; w[n] = web; d[n] = $5; r[n] = web / $5
+    printf "round %2d: page %6.1f us (mean %6.1f), native %6.1f us (mean %6.1f), ratio %.2f\n",
+           n, web, web_mean, $5, $11, r[n]
+}
+END {
+    if (n == 0) { print "bench-web: no rounds completed" > "/dev/stderr"; exit 1 }
+    printf "medians over %d rounds: page %.1f us, native %.1f us, ratio %.2f\n", n, median(w, n), median(d, n), median(r, n)
+}
+AWK
