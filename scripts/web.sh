@@ -2,12 +2,13 @@
 # Builds a KAPLO program for the web: the layer, the package and the program
 # compiled to WebAssembly with Debian's emscripten, written to a folder with
 # index.html, NAME.js and NAME.wasm that runs when served as static files.
-#   scripts/web.sh PROGRAM.c|--game|--frame-timer [-o FOLDER] [--serve [PORT]]
+#   scripts/web.sh PROGRAM|--game|--frame-timer [-o FOLDER] [--serve [PORT]]
+# PROGRAM is a C or C++ file, or a folder of them (one defines WinMain).
 # The folder is build-web/site/NAME unless -o names another; --serve then
 # serves it on http://localhost:PORT/ (8000 by default) until Ctrl+C.
 set -euo pipefail
 usage() {
-    sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -32,11 +33,22 @@ case "$program" in
     --game) name=kaplo_game; target=kaplo_game; dir="$build/game" ;;
     --frame-timer) name=frame_timer; target=frame_timer; dir="$build/tools/frame_timer" ;;
     *)
-        [ -f "$program" ] || { echo "web.sh: no such program: $program" >&2; exit 1; }
-        file="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
-        name="$(basename "${program%.*}" | tr -c 'A-Za-z0-9_\n' '_')"
+        # One C or C++ file, or a folder: every such file directly in it.
+        files=""
+        if [ -d "$program" ]; then
+            folder="$(cd "$program" && pwd)"
+            name="$(basename "$folder")"
+            for f in "$folder"/*.c "$folder"/*.cpp "$folder"/*.cc "$folder"/*.cxx; do
+                [ -f "$f" ] && files="${files:+$files;}$f"
+            done
+        elif [ -f "$program" ]; then
+            files="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
+            name="$(basename "${program%.*}")"
+        fi
+        [ -n "$files" ] || { echo "web.sh: no C or C++ program at $program" >&2; exit 1; }
+        name="$(printf '%s' "$name" | tr -c 'A-Za-z0-9_' '_')"
         target=kaplo_program; dir="$build"
-        program_args=(-DKAPLO_WEB_PROGRAM="$file" -DKAPLO_WEB_NAME="$name") ;;
+        program_args=(-DKAPLO_WEB_PROGRAM="$files" -DKAPLO_WEB_NAME="$name") ;;
 esac
 toolchain=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
