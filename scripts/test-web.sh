@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh web
 site="$(pwd)/build-web/site"
 bash scripts/web.sh --game -o "$site/kaplo_game" > /dev/null
-bash scripts/web.sh tests/web/hello.c -o "$site/hello" > /dev/null
+bash scripts/kaplo.sh --web --out "$site/hello" tests/web/hello.c > /dev/null
 (cd tests/web && npm ci --no-audit --no-fund --loglevel=error > /dev/null)
 cd tests/web
 SITE="$site" timeout 600 node --test --test-reporter=spec web_test.js
