@@ -145,20 +145,23 @@ test('the game in a page: scene, actions, Ctrl+letter commands and the script fi
   await page.close();
 });
 
-test('an example in a page: drawing, text, the log window, clicks and Quit', {timeout: 60000}, async () => {
-  const page = await open(browser, server, 'hello');
-  await until(page, 'the blue disc', p => at(p, -150, 100).then(c => c === 0x0000ff), 20000);
+test('an example in a page: its pages of shapes and text, the log window and Quit', {timeout: 60000}, async () => {
+  const page = await open(browser, server, 'shapes');
+  await until(page, 'the filled shapes', p => at(p, -190, 95).then(c => c === 0xff6600), 20000);
+  await click(page, 0, 0);
+  await until(page, 'the page of outlines', p => at(p, -190, 95).then(c => c === 0xffffff), 5000);
+  await click(page, 0, 0);
   const words = [];
-  for (let x = -60; x < 200; x += 2) for (let y = 16; y < 50; y++) words.push(canvasPoint(x, y));
-  assert.ok((await pixels(page, 'KAPLO Graphics', words)).includes(0xcc9933),
-    'the text is drawn in gold with the browser\'s glyphs');
-  await click(page, 100, -100);
-  await until(page, 'the red square at the click', p => at(p, 100, -100).then(c => c === 0xff0000), 5000);
+  for (let x = 60; x < 200; x += 2) for (let y = 50; y < 95; y++) words.push(canvasPoint(x, y));
+  await until(page, 'the texts drawn in forest green with the browser\'s glyphs',
+    p => pixels(p, 'KAPLO Graphics', words).then(c => c.includes(0x006633)), 5000);
+  await page.keyboard.press('KeyD');  // describing on: the log window shows the calls
   const log = [];
-  for (let x = 2; x < 200; x += 2) for (let y = 2; y < 150; y += 2) log.push({x, y});
-  assert.ok((await pixels(page, 'KAPLO Text', log)).some(c => c !== 0xffffff), 'the log window shows its lines');
+  for (let x = 2; x < 300; x += 2) for (let y = 2; y < 150; y += 2) log.push({x, y});
+  await until(page, 'lines in the log window',
+    p => pixels(p, 'KAPLO Text', log).then(c => !!c && c.some(v => v !== 0xffffff)), 5000);
   await ctrl(page, 'q');
-  await until(page, 'the program to end', p => p.evaluate(() => document.body.dataset.ended !== undefined), 5000);
+  await until(page, 'the program to end', p => p.evaluate(() => document.body.dataset.ended === '0'), 5000);
   assert.equal(await page.$$eval('.kaplo-window', w => w.length), 0, 'its windows are gone');
   assert.deepEqual(page.errors, []);
   await page.close();
