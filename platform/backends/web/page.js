@@ -9,7 +9,6 @@ Module.kaplo = (function () {
   var events = [];    // [kind, window, a, b, c, d] as web.cpp reads them
   var wake = null;    // resolves the promise a waiting GetMessageA sleeps on
   var sleeper = null; // its time-out
-  var focused = 0;    // the window keys go to (0: the layer's focus)
   var scriptStamp = '';
   var glyphCanvas = null, glyphContext = null, glyphImage = null;
   var fonts = [];     // font id -> CSS font family list and style
@@ -66,7 +65,8 @@ Module.kaplo = (function () {
     var vk = vkOf(e);
     if (!vk) return;
     if (vk !== 0x74 && vk !== 0x7A && vk !== 0x7B) e.preventDefault();
-    push([KEY, focused, down ? 1 : 0, vk, e.repeat ? 1 : 0, e.getModifierState('CapsLock') ? 1 : 0]);
+    // Keys go to the layer's focus window, which a click on a window moves.
+    push([KEY, 0, down ? 1 : 0, vk, e.repeat ? 1 : 0, e.getModifierState('CapsLock') ? 1 : 0]);
   }
 
   // Starts listening to the page's keyboard.
@@ -95,22 +95,22 @@ Module.kaplo = (function () {
     box.appendChild(canvas);
     (document.getElementById('kaplo-windows') || document.body).appendChild(box);
     var buttons = {0: 0, 1: 2, 2: 1};  // the page's button numbers -> left, right, middle
+    // Pointer events: a mouse, and a finger or pen on a touch screen as the left button.
     function mouse(e, what) {
       var p = pointOf(canvas, e);
       var button = what === 2 ? 0 : buttons[e.button];
       if (button === undefined) return;
       e.preventDefault();
-      if (what === 1) { focused = id; canvas.focus(); push([FOCUS, id, 0, 0, 0, 0]); }
+      if (what === 1) { canvas.focus(); push([FOCUS, id, 0, 0, 0, 0]); }
       push([MOUSE, id, what, button, p[0], p[1]]);
     }
-    canvas.addEventListener('mousedown', function (e) { mouse(e, 1); });
-    canvas.addEventListener('mouseup', function (e) { mouse(e, 0); });
-    canvas.addEventListener('mousemove', function (e) { mouse(e, 2); });
+    canvas.addEventListener('pointerdown', function (e) { mouse(e, 1); });
+    canvas.addEventListener('pointerup', function (e) { mouse(e, 0); });
+    canvas.addEventListener('pointermove', function (e) { mouse(e, 2); });
     canvas.addEventListener('contextmenu', function (e) { e.preventDefault(); });
     // A click on the caption gives the window the keys, as on the desktop.
-    caption.addEventListener('mousedown', function (e) {
+    caption.addEventListener('pointerdown', function (e) {
       e.preventDefault();
-      focused = id;
       canvas.focus();
       push([FOCUS, id, 0, 0, 0, 0]);
     });
@@ -123,15 +123,12 @@ Module.kaplo = (function () {
     if (!w) return;
     w.box.remove();
     delete windows[id];
-    if (focused === id) focused = 0;
   }
 
-  // Shows or hides a window; the window shown last takes the keys.
+  // Shows or hides a window.
   function showWindow(id, visible) {
     var w = windows[id];
-    if (!w) return;
-    w.box.style.display = visible ? '' : 'none';
-    if (visible) focused = id;
+    if (w) w.box.style.display = visible ? '' : 'none';
   }
 
   // Follows a change of the surface's size.
