@@ -29,7 +29,7 @@ done
 # Debian's emcc runs its optimizer passes with node and finds their modules here.
 export NODE_PATH=/usr/share/nodejs
 build="$root/build-web"
-program_args=(-DKAPLO_WEB_PROGRAM= -DKAPLO_WEB_NAME=)  # none but the one asked for
+program_args=(-UKAPLO_WEB_PROGRAM -UKAPLO_WEB_NAME)  # no program left from a build before
 case "$program" in
     --game) name=kaplo_game; target=kaplo_game; dir="$build/game" ;;
     --frame-timer) name=frame_timer; target=frame_timer; dir="$build/tools/frame_timer" ;;

@@ -176,9 +176,24 @@ void wait(uint64_t deadline) {
 // Nothing to close: the canvases go with their windows.
 void shutdown() {}
 
-Backend page = {"web",          now,          window_created, window_destroyed, window_shown,
-                window_resized, window_drawn, present,        poll,             wait,
-                shutdown,       1280,         1024};
+// The web backend's table, filled by field name.
+Backend page_backend() {
+    Backend b{};
+    b.name = "web";
+    b.now = now;
+    b.window_created = window_created;
+    b.window_destroyed = window_destroyed;
+    b.window_shown = window_shown;
+    b.window_resized = window_resized;
+    b.window_drawn = window_drawn;
+    b.present = present;
+    b.poll = poll;
+    b.wait = wait;
+    b.shutdown = shutdown;
+    return b;
+}
+
+Backend page = page_backend();
 
 }  // namespace
 
