@@ -34,7 +34,7 @@ function canvasPoint(x, y) { return {x: ORIGIN.x + x, y: ORIGIN.y - y + MENU}; }
 function pixels(page, title, points) {
   return page.evaluate((title, points) => {
     const box = [...document.querySelectorAll('.kaplo-window')]
-      .find(b => b.querySelector('figcaption').textContent === title);
+      .find(b => b.querySelector('figcaption').firstChild.textContent === title);
     if (!box) return null;
     const g = box.querySelector('canvas').getContext('2d');
     return points.map(p => {
@@ -145,7 +145,7 @@ test('the game in a page: scene, actions, Ctrl+letter commands and the script fi
   await page.close();
 });
 
-test('an example in a page: its pages of shapes and text, the log window and Quit', {timeout: 60000}, async () => {
+test('an example in a page: its pages of shapes and text, the log window and the close box', {timeout: 60000}, async () => {
   const page = await open(browser, server, 'shapes');
   await until(page, 'the filled shapes', p => at(p, -190, 95).then(c => c === 0xff6600), 20000);
   await click(page, 0, 0);
@@ -160,7 +160,7 @@ test('an example in a page: its pages of shapes and text, the log window and Qui
   for (let x = 2; x < 300; x += 2) for (let y = 2; y < 150; y += 2) log.push({x, y});
   await until(page, 'lines in the log window',
     p => pixels(p, 'KAPLO Text', log).then(c => !!c && c.some(v => v !== 0xffffff)), 5000);
-  await ctrl(page, 'q');
+  await page.click('.kaplo-window .kaplo-close');  // the drawing window's close box ends it
   await until(page, 'the program to end', p => p.evaluate(() => document.body.dataset.ended === '0'), 5000);
   assert.equal(await page.$$eval('.kaplo-window', w => w.length), 0, 'its windows are gone');
   assert.deepEqual(page.errors, []);

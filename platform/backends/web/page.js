@@ -14,7 +14,7 @@ Module.kaplo = (function () {
   var fonts = [];     // font id -> CSS font family list and style
 
   // Event kinds (web.cpp has the same numbers).
-  var MOUSE = 1, KEY = 2, FOCUS = 3;
+  var MOUSE = 1, KEY = 2, FOCUS = 3, CLOSE = 4;
 
   // Virtual keys of the page's key codes; the numeric keypad's digits depend
   // on Num Lock and are handled in vkOf.
@@ -86,6 +86,12 @@ Module.kaplo = (function () {
     box.style.display = 'none';
     var caption = document.createElement('figcaption');
     caption.textContent = title;
+    var close = document.createElement('button');  // the close box
+    close.className = 'kaplo-close';
+    close.title = 'Close';
+    close.textContent = '\u00d7';
+    close.addEventListener('click', function () { push([CLOSE, id, 0, 0, 0, 0]); });
+    caption.appendChild(close);
     var canvas = document.createElement('canvas');
     canvas.width = width;
     canvas.height = height;
@@ -110,6 +116,7 @@ Module.kaplo = (function () {
     canvas.addEventListener('contextmenu', function (e) { e.preventDefault(); });
     // A click on the caption gives the window the keys, as on the desktop.
     caption.addEventListener('pointerdown', function (e) {
+      if (e.target === close) return;
       e.preventDefault();
       canvas.focus();
       push([FOCUS, id, 0, 0, 0, 0]);

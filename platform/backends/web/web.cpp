@@ -15,7 +15,7 @@
 namespace {
 
 // Event kinds and the layout of an event as page.js hands it over.
-enum { kMouse = 1, kKey = 2, kFocus = 3 };
+enum { kMouse = 1, kKey = 2, kFocus = 3, kClose = 4 };
 struct PageEvent {
     int kind, window, a, b, c, d;
 };
@@ -132,6 +132,14 @@ void handle(const PageEvent &ev) {
     case kFocus:
         if (w) SetFocus(w->handle);
         break;
+    case kClose: {  // the close box in the window's caption
+        if (!w) return;
+        InputEvent e;
+        e.kind = InputEvent::Close;
+        e.hwnd = w->handle;
+        user_push_input(e);
+        break;
+    }
     case kKey: {
         HWND target = w ? w->handle : GetFocus();
         if (!target) return;
