@@ -1,10 +1,10 @@
 # The layer in a web page (emcmake): the web backend and the browser's glyphs
-# instead of SDL2, fontconfig, FreeType and libpng (none of them is built for
-# WebAssembly here); there is no headless backend, so no PNG saving either.
+# instead of SDL2, fontconfig, FreeType, libpng and giflib (none of them is
+# built for WebAssembly here); no headless backend, scripted runs or captures
+# (run/, capture/), so no PNG or GIF saving either.
 file(GLOB PLATFORM_SOURCES CONFIGURE_DEPENDS
     user/*.cpp gdi/*.cpp kernel/*.cpp backends/web/*.cpp)
-list(REMOVE_ITEM PLATFORM_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/gdi/glyph_source_freetype.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/backends/web/web_main.cpp)
+list(REMOVE_ITEM PLATFORM_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/gdi/glyph_source_freetype.cpp)
 
 add_library(platform STATIC ${PLATFORM_SOURCES})
 target_include_directories(platform
@@ -20,8 +20,7 @@ target_link_options(platform INTERFACE
 set_property(TARGET platform APPEND PROPERTY INTERFACE_LINK_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/backends/web/page.js)
 
-# The layer's main under another name, and web_main.cpp, which tells the page
-# when it returns.
-add_library(platform_main OBJECT main.cpp backends/web/web_main.cpp)
-set_source_files_properties(main.cpp PROPERTIES COMPILE_DEFINITIONS main=kaplo_layer_main)
+# The layer's main (its run in a page is web_run.cpp); time() stays the C
+# library's, since a page has no option to fix the calendar clock.
+add_library(platform_main OBJECT main.cpp)
 target_link_libraries(platform_main PUBLIC platform)
