@@ -32,16 +32,14 @@ timeout 1200 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/run.sh" > "$wor
     { cat "$work/times.log" >&2; exit 1; }
 
 # Each round: both medians and their ratio; then the medians over the rounds.
-awk '$1 == "gdi" { gdi = $5 }
-     $1 == "ours" && gdi > 0 {
-         n++; g[n] = gdi; o[n] = $5; r[n] = $5 / gdi
-         printf "round %2d: real GDI %8.1f us, ours %6.1f us, ratio %.3f\n", n, gdi, $5, r[n]
-     }
-     function median(a, k,    i, j, t) {
-         for (i = 2; i <= k; i++) for (j = i; j > 1 && a[j - 1] > a[j]; j--) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
-         return k % 2 ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
-     }
-     END {
-         if (n == 0) { print "bench-reference: no rounds completed" > "/dev/stderr"; exit 1 }
-         printf "medians over %d rounds: real GDI %.1f us, ours %.1f us, ratio %.3f\n", n, median(g, n), median(o, n), median(r, n)
-     }' "$work/times.log"
+awk -f scripts/median.awk -f /dev/stdin "$work/times.log" << 'AWK'
+$1 == "gdi" { gdi = $5 }
+$1 == "ours" && gdi > 0 {
+    n++; g[n] = gdi; o[n] = $5; r[n] = $5 / gdi
+    printf "round %2d: real GDI %8.1f us, ours %6.1f us, ratio %.3f\n", n, gdi, $5, r[n]
+}
+END {
+    if (n == 0) { print "bench-reference: no rounds completed" > "/dev/stderr"; exit 1 }
+    printf "medians over %d rounds: real GDI %.1f us, ours %.1f us, ratio %.3f\n", n, median(g, n), median(o, n), median(r, n)
+}
+AWK

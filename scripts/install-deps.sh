@@ -13,7 +13,8 @@ packages=(
 )
 # Extra groups, asked for by name: windows (cross build, Wine, screenshots), fuzz (clang),
 # bench (ImageMagick, which one benchmark races against), arm (the aarch64 cross compiler,
-# qemu-user and the arm64 libraries).
+# qemu-user and the arm64 libraries), web (emscripten, and headless Chromium with node for
+# the page's tests).
 for group in "$@"; do
     case "$group" in
         windows) packages+=(g++-mingw-w64-x86-64 wine wine64 imagemagick) ;;
@@ -21,6 +22,9 @@ for group in "$@"; do
         bench) packages+=(imagemagick) ;;
         arm) packages+=(g++-aarch64-linux-gnu qemu-user file libfreetype-dev:arm64 libfontconfig-dev:arm64
                         libpng-dev:arm64 libgif-dev:arm64 libgtest-dev:arm64 libstdc++6:arm64) ;;
+        web) packages+=(emscripten chromium python3)
+             # node and npm: Debian's, unless a node is already installed (it brings npm).
+             command -v node > /dev/null && command -v npm > /dev/null || packages+=(nodejs npm) ;;
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac
 done

@@ -24,7 +24,10 @@ Options:
   --windows      build a Windows program (PROGRAM.exe, with mingw-w64) beside
                  the sources instead of starting it; run it on Windows, or here
                  with: wine PROGRAM.exe
-  --out DIR      with --windows: put the .exe into DIR instead
+  --web          build it for a web page instead (scripts/web.sh): a folder
+                 with index.html to put on any web server
+  --out DIR      with --windows: put the .exe into DIR instead; with --web:
+                 make the page's folder DIR
   --watch        a sketchbook: start the program, and whenever a source is
                  saved build it again and restart it (a failed build leaves
                  the running program alone); Ctrl+C ends
@@ -39,11 +42,12 @@ fail() {
 }
 
 # ---- the command line
-windows=0 watch=0 build_only=0 out_dir=""
+windows=0 watch=0 build_only=0 web=0 out_dir=""
 while [ $# -gt 0 ]; do
     case "$1" in
         -h | --help) usage; exit 0 ;;
         --windows) windows=1 ;;
+        --web) web=1 ;;
         --watch) watch=1 ;;
         --build-only) build_only=1 ;;
         --out)
@@ -61,7 +65,14 @@ done
 program="$1"
 shift
 [ "$windows" -eq 0 ] || [ "$watch" -eq 0 ] || fail "--windows and --watch do not go together"
-[ -z "$out_dir" ] || [ "$windows" -eq 1 ] || fail "--out is for --windows"
+[ "$web" -eq 0 ] || [ $((windows + watch)) -eq 0 ] || fail "--web goes with neither --windows nor --watch"
+[ -z "$out_dir" ] || [ $((windows + web)) -eq 1 ] || fail "--out is for --windows or --web"
+if [ "$web" -eq 1 ]; then
+    [ -e "$program" ] || fail "no such file or folder: $program"
+    web_out=()
+    [ -z "$out_dir" ] || web_out=(-o "$out_dir")
+    exec bash "$root/scripts/web.sh" "$program" "${web_out[@]+"${web_out[@]}"}"
+fi
 
 # ---- the program's sources
 is_source() { case "$1" in *.c | *.cpp | *.cc | *.cxx) return 0 ;; *) return 1 ;; esac; }

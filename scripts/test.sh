@@ -7,13 +7,14 @@
 #   5. learners' own programs: scripts/kaplo.sh and the installed package
 #      (find_package, pkg-config, the Debian package, the mingw-w64 install),
 #   6. the 64-bit ARM cross build and its headless tests under qemu-user,
-#   7. the test suite itself with CTest (headless backend; the SDL2 tests on a
+#   7. the game and an example built for the web, tested in headless Chromium,
+#   8. the test suite itself with CTest (headless backend; the SDL2 tests on a
 #      virtual X display).
 # Every stage runs even when an earlier one failed; the exit status is non-zero
 # when any failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh windows fuzz arm || exit 1
+scripts/install-deps.sh windows fuzz arm web || exit 1
 
 failed=()
 stage() {
@@ -40,6 +41,7 @@ stage fuzzers scripts/fuzz.sh "${KAPLO_FUZZ_SECONDS:-30}"
 stage windows scripts/test-windows.sh
 stage install scripts/test-install.sh
 stage arm scripts/test-arm.sh
+stage web scripts/test-web.sh
 stage tests run_suite
 
 if [ ${#failed[@]} -gt 0 ]; then

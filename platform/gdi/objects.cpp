@@ -32,9 +32,11 @@ GdiTable gdi_table;
 
 namespace {
 
-// Handles look like 0x0047GGGGGGIIIIII: a tag, 24 bits of generation and the
-// slot index + 1, so that a stale or foreign value never matches a live slot.
-constexpr uintptr_t kTag = uintptr_t(0x47) << 48;
+// Handles look like 0x0047GGGGGGIIIIII (0x47GGIIII with 32-bit pointers): a
+// tag, the generation and the slot index + 1, so that a stale or foreign
+// value never matches a live slot.
+constexpr uintptr_t kTag = uintptr_t(0x47) << (kGdiIndexBits + kGdiGenerationBits);
+constexpr uint32_t kGenerationMask = (uint32_t(1) << kGdiGenerationBits) - 1;
 
 // The table's slot at an index below gdi_table.used.
 inline GdiObject *slot_at(uint32_t index) { return gdi_table.slots + index; }
@@ -76,7 +78,7 @@ inline GdiObject *take_slot(GdiKind kind, bool stock) {
     GdiTable &t = gdi_table;
     GdiObject *o = slot_at(t.free_head - 1);
     t.free_head = o->next_free;
-    o->handle = kTag | (uintptr_t(o->generation & 0xFFFFFF) << 24) | (o->index + 1);
+    o->handle = kTag | (uintptr_t(o->generation & kGenerationMask) << kGdiIndexBits) | (o->index + 1);
     o->kind = kind;
     o->stock = stock;
     o->delete_pending = false;

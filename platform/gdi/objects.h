@@ -69,7 +69,16 @@ struct GdiObject {
 // usable kGdiPageSize slots at a time: slots never move, so a pointer to a live
 // object stays valid, and a handle's index finds its slot directly.
 constexpr uint32_t kGdiPageSize = 1024;
-constexpr uint32_t kGdiMaxSlots = 0xFFFFFE;  // slot index + 1 fills the handle's 24 index bits
+// A handle is a tag, a generation and the slot index + 1: 24 + 24 bits with
+// 64-bit pointers; with 32-bit ones (WebAssembly) 8 bits of generation and 16
+// of index, since there the range is memory taken at once.
+#if UINTPTR_MAX > 0xFFFFFFFFu
+constexpr unsigned kGdiIndexBits = 24, kGdiGenerationBits = 24;
+#else
+constexpr unsigned kGdiIndexBits = 16, kGdiGenerationBits = 8;
+#endif
+constexpr uintptr_t kGdiIndexMask = (uintptr_t(1) << kGdiIndexBits) - 1;
+constexpr uint32_t kGdiMaxSlots = uint32_t(kGdiIndexMask) - 1;  // index + 1 fills the index bits
 
 struct GdiTable {
     GdiObject *slots = nullptr;  // the reserved range; the first `used` slots are usable
@@ -93,7 +102,7 @@ extern GdiTable gdi_table;
 // one comparison checks tag, generation and index together.
 inline GdiObject *gdi_slot(HGDIOBJ handle) {
     uintptr_t v = reinterpret_cast<uintptr_t>(handle);
-    uint32_t index = (uint32_t)(v & 0xFFFFFF) - 1;
+    uint32_t index = (uint32_t)(v & kGdiIndexMask) - 1;
     if (index >= gdi_table.used) return nullptr;
     GdiObject *o = gdi_table.slots + index;
     return o->handle == v ? o : nullptr;

@@ -1,22 +1,14 @@
-// Text for GDI. fontconfig stands in for the font mapper, FreeType rasterises
-// the glyphs. Everything resolved is cached for the life of the process:
+// Text for GDI. The glyph source (glyph_source.h) finds faces and renders
+// their glyphs; everything resolved is cached for the life of the process:
 //   request (what CreateFontA was asked)  -> FontFace  (metrics, cell rules)
-//   family/weight/slant                   -> FontFile  (an FT_Face, per file)
-//   file + pixel size + synthetic style   -> SizedFace (an FT_Size, 256 glyphs)
+//   family/weight/slant                   -> SourceFace (the source's, per file)
+//   face + pixel size + synthetic style   -> SizedFace (256 glyphs)
 // Characters are single bytes (Windows-1252), so a face's glyph cache is a
 // plain array indexed by the byte.
 #include "gdi/text.h"
 
+#include "gdi/glyph_source.h"
 #include "gdi/raster.h"
-
-#include <fontconfig/fontconfig.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_ADVANCES_H
-#include FT_OUTLINE_H
-#include FT_SIZES_H
-#include FT_SYNTHESIS_H
-#include FT_TRUETYPE_TABLES_H
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
@@ -69,23 +61,10 @@ struct Glyph {
     std::vector<uint32_t> weights;
 };
 
-// A font file opened with FreeType, shared by every size drawn from it.
-struct FontFile {
-    std::string path;
-    int index = 0;
-    std::string family;
-    FT_Face face = nullptr;
-    int units_per_em = 2048;
-    int win_ascent = 0;   // font units, positive up
-    int win_descent = 0;  // font units, positive down
-    int avg_width = 0;    // font units, 0 when the font does not say
-    int strike_position = 0, strike_size = 0;
-};
-
 // A file at one pixel size with its synthetic style, and its glyphs.
 struct SizedFace {
-    FontFile *file = nullptr;
-    FT_Size size = nullptr;
+    const SourceFaceInfo *file = nullptr;
+    SourceSize *size = nullptr;
     int x_ppem = 0, y_ppem = 0;
     bool embolden = false;
     bool oblique = false;
@@ -153,24 +132,14 @@ bool same_font(const FontRequest &a, const FontRequest &b) {
            std::memcmp(a.face, b.face, sizeof a.face) == 0;
 }
 
-// What the font mapper found for a family, weight and slant.
-struct Match {
-    FontFile *file = nullptr;
-    bool embolden = false;
-    bool oblique = false;
-};
+using Match = SourceMatch;
 
 // The whole cache; created on first use and never freed.
 struct TextCache {
-    FT_Library library = nullptr;
-    FcConfig *config = nullptr;
-    bool started = false;
     std::map<RequestKey, std::unique_ptr<FontFace>> requests;
     FontRequest last_request;  // the request text_face answered last, and its face
     FontFace *last_face = nullptr;
-    std::map<std::string, Match> matches;  // key: families|weight|italic|mono
-    std::map<std::pair<std::string, int>, std::unique_ptr<FontFile>> files;
-    std::map<std::tuple<FontFile *, int, int, bool, bool>, std::unique_ptr<SizedFace>> faces;
+    std::map<std::tuple<SourceFace *, int, int, bool, bool>, std::unique_ptr<SizedFace>> faces;
     long glyph_bytes = 0;
 };
 
@@ -180,158 +149,47 @@ TextCache &cache() {
     return instance;
 }
 
-// Starts FreeType and fontconfig once; failures leave the fallback face in use.
-void start_libraries() {
-    TextCache &c = cache();
-    if (c.started) return;
-    c.started = true;
-    if (FT_Init_FreeType(&c.library) != 0) c.library = nullptr;
-    c.config = FcInitLoadConfigAndFonts();
-}
-
 // Rounds font units scaled to ppem pixels to the nearest pixel.
 int scale_round(long units, int ppem, int units_per_em) {
     double v = static_cast<double>(units) * ppem / units_per_em;
     return static_cast<int>(std::lround(v));
 }
 
-// Opens a font file (cached); null when FreeType cannot use it as an outline font.
-FontFile *open_file(const std::string &path, int index, const std::string &family) {
-    TextCache &c = cache();
-    auto key = std::make_pair(path, index);
-    auto found = c.files.find(key);
-    if (found != c.files.end()) return found->second.get();
-    FT_Face face = nullptr;
-    if (!c.library || FT_New_Face(c.library, path.c_str(), index, &face) != 0) {
-        c.files[key] = nullptr;
-        return nullptr;
-    }
-    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
-        FT_Done_Face(face);
-        c.files[key] = nullptr;
-        return nullptr;
-    }
-    FT_Select_Charmap(face, FT_ENCODING_UNICODE);
-    auto file = std::make_unique<FontFile>();
-    file->path = path;
-    file->index = index;
-    file->family = family;
-    file->face = face;
-    file->units_per_em = face->units_per_EM;
-    const TT_OS2 *os2 = static_cast<const TT_OS2 *>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-    if (os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
-        file->win_ascent = os2->usWinAscent;
-        file->win_descent = os2->usWinDescent;
-        file->avg_width = os2->xAvgCharWidth;
-        file->strike_position = os2->yStrikeoutPosition;
-        file->strike_size = os2->yStrikeoutSize;
-    } else {
-        file->win_ascent = face->ascender > 0 ? face->ascender : face->bbox.yMax;
-        file->win_descent = face->descender < 0 ? -face->descender : -face->bbox.yMin;
-    }
-    if (file->win_ascent + file->win_descent <= 0) {
-        file->win_ascent = file->units_per_em * 4 / 5;
-        file->win_descent = file->units_per_em / 5;
-    }
-    if (file->strike_size <= 0) {
-        file->strike_position = file->win_ascent / 3;
-        file->strike_size = std::max(1, file->units_per_em / 20);
-    }
-    FontFile *raw = file.get();
-    c.files[key] = std::move(file);
-    return raw;
-}
-
-// Asks fontconfig for the closest installed outline face to the families,
-// weight and slant; the result is cached per question.
-Match map_font(const std::vector<std::string> &families, int weight, bool italic, bool mono) {
-    TextCache &c = cache();
-    std::string key;
-    for (const std::string &f : families) key += f + ",";
-    key += "|" + std::to_string(weight) + "|" + (italic ? "i" : "r") + (mono ? "m" : "p");
-    auto found = c.matches.find(key);
-    if (found != c.matches.end()) return found->second;
-
-    Match match;
-    if (c.config) {
-        FcPattern *pattern = FcPatternCreate();
-        for (const std::string &f : families)
-            FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8 *>(f.c_str()));
-        if (weight > 0) FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
-        FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-        if (mono) FcPatternAddInteger(pattern, FC_SPACING, FC_MONO);
-        FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-        FcConfigSubstitute(c.config, pattern, FcMatchPattern);
-        FcDefaultSubstitute(pattern);
-        FcResult result = FcResultNoMatch;
-        FcPattern *best = FcFontMatch(c.config, pattern, &result);
-        if (best) {
-            FcChar8 *path = nullptr;
-            FcChar8 *family = nullptr;
-            int index = 0;
-            if (FcPatternGetString(best, FC_FILE, 0, &path) == FcResultMatch) {
-                FcPatternGetInteger(best, FC_INDEX, 0, &index);
-                FcPatternGetString(best, FC_FAMILY, 0, &family);
-                match.file = open_file(reinterpret_cast<const char *>(path), index,
-                                       family ? reinterpret_cast<const char *>(family) : "");
-            }
-            // Styles the file lacks are made up by FreeType.
-            FcBool embolden = FcFalse;
-            FcPatternGetBool(best, FC_EMBOLDEN, 0, &embolden);
-            int found_weight = FC_WEIGHT_REGULAR;
-            FcPatternGetInteger(best, FC_WEIGHT, 0, &found_weight);
-            match.embolden = embolden || (weight >= 600 && found_weight < FC_WEIGHT_DEMIBOLD);
-            int found_slant = FC_SLANT_ROMAN;
-            FcPatternGetInteger(best, FC_SLANT, 0, &found_slant);
-            match.oblique = italic && found_slant == FC_SLANT_ROMAN;
-            FcPatternDestroy(best);
-        }
-        FcPatternDestroy(pattern);
-    }
-    c.matches[key] = match;
-    return match;
-}
-
 // The face for a request, trying the generic sans family when the first
 // choice cannot be opened.
 Match find_font(const std::vector<std::string> &families, int weight, bool italic, bool mono) {
-    Match match = map_font(families, weight, italic, mono);
-    if (!match.file) match = map_font({"sans-serif"}, weight, italic, false);
-    if (!match.file) match = map_font({"DejaVu Sans"}, FW_NORMAL, false, false);
+    Match match = source_match(families, weight, italic, mono);
+    if (!match.face) match = source_match({"sans-serif"}, weight, italic, false);
+    if (!match.face) match = source_match({"DejaVu Sans"}, FW_NORMAL, false, false);
     return match;
 }
 
 // The sized face for a file at a pixel size (cached).
 SizedFace *size_face(const Match &match, int x_ppem, int y_ppem) {
     TextCache &c = cache();
-    auto key = std::make_tuple(match.file, x_ppem, y_ppem, match.embolden, match.oblique);
+    auto key = std::make_tuple(match.face, x_ppem, y_ppem, match.embolden, match.oblique);
     auto found = c.faces.find(key);
     if (found != c.faces.end()) return found->second.get();
-    FT_Face face = match.file->face;
-    FT_Size size = nullptr;
-    if (FT_New_Size(face, &size) != 0) return nullptr;
-    FT_Activate_Size(size);
-    if (FT_Set_Pixel_Sizes(face, x_ppem, y_ppem) != 0) {
-        FT_Done_Size(size);
-        return nullptr;
-    }
+    SourceSize *size = source_size(match.face, x_ppem, y_ppem, match.embolden, match.oblique);
+    if (!size) return nullptr;
+    const SourceFaceInfo &face = source_info(match.face);
     auto sized = std::make_unique<SizedFace>();
-    sized->file = match.file;
+    sized->file = &face;
     sized->size = size;
     sized->x_ppem = x_ppem;
     sized->y_ppem = y_ppem;
     sized->embolden = match.embolden;
     sized->oblique = match.oblique;
-    int upem = match.file->units_per_em;
-    int bottom = scale_round(-face->bbox.yMin, y_ppem, upem);
-    int top = scale_round(face->bbox.yMax, y_ppem, upem);
+    int upem = face.units_per_em;
+    int bottom = scale_round(-face.y_min, y_ppem, upem);
+    int top = scale_round(face.y_max, y_ppem, upem);
     // Hinting and synthesis move ink by a few pixels at most.
     int slack = 2 + (match.embolden ? y_ppem / 16 + 1 : 0);
-    sized->reach_left = std::min(0, scale_round(face->bbox.xMin, x_ppem, upem)) - slack -
+    sized->reach_left = std::min(0, scale_round(face.x_min, x_ppem, upem)) - slack -
                         (match.oblique ? bottom / 4 + 1 : 0);
-    sized->reach_right = std::max(0, scale_round(face->bbox.xMax, x_ppem, upem)) + slack +
+    sized->reach_right = std::max(0, scale_round(face.x_max, x_ppem, upem)) + slack +
                          (match.oblique ? top / 4 + 1 : 0);
-    sized->max_advance = scale_round(face->max_advance_width, x_ppem, upem) + slack;
+    sized->max_advance = scale_round(face.max_advance, x_ppem, upem) + slack;
     sized->reach_top = -top - slack;
     sized->reach_bottom = bottom + slack;
     SizedFace *raw = sized.get();
@@ -414,52 +272,33 @@ void make_box_glyph(Glyph &g, int ppem) {
     cache().glyph_bytes += bitmap_bytes(g);
 }
 
-// FreeType glyph index of a byte; 0 (the default glyph) for control bytes.
-FT_UInt glyph_index(FT_Face face, unsigned char byte) {
-    uint32_t code = byte;
-    if (byte < 0x20 || byte == 0x7F) code = 0;
-    else if (byte >= 0x80 && byte < 0xA0) code = kCp1252High[byte - 0x80];
-    return code ? FT_Get_Char_Index(face, code) : 0;
-}
-
-// Loads a glyph's outline at the face's size with its synthetic style; false
-// when FreeType gives no outline.
-bool load_outline(SizedFace *s, unsigned char byte) {
-    FT_Face face = s->file->face;
-    FT_Activate_Size(s->size);
-    FT_UInt index = glyph_index(face, byte);
-    if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_LIGHT | FT_LOAD_NO_BITMAP) != 0) return false;
-    if (face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) return false;
-    if (s->oblique) FT_GlyphSlot_Oblique(face->glyph);
-    if (s->embolden) FT_GlyphSlot_Embolden(face->glyph);
-    return true;
+// Unicode code point of a byte; 0 (the default glyph) for control bytes.
+uint32_t code_of(unsigned char byte) {
+    if (byte < 0x20 || byte == 0x7F) return 0;
+    if (byte >= 0x80 && byte < 0xA0) return kCp1252High[byte - 0x80];
+    return byte;
 }
 
 // Loads the advance and ink box of a byte's glyph (first use only).
 void load_metrics(SizedFace *s, unsigned char byte) {
     Glyph &g = s->glyphs[byte];
     g.loaded = true;
-    if (!load_outline(s, byte)) {
+    SourceGlyphBox box;
+    if (!source_glyph_box(s->size, code_of(byte), &box)) {
         make_box_glyph(g, s->y_ppem);
         return;
     }
-    FT_GlyphSlot slot = s->file->face->glyph;
-    g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
-    if (g.advance < 0) g.advance = 0;
-    if (slot->outline.n_points == 0) {
+    g.advance = box.advance;
+    if (box.blank) {
         // A blank: a space has no ink, but the default glyph must show.
-        if (glyph_index(s->file->face, byte) == 0) {
-            make_box_glyph(g, s->y_ppem);
-        }
+        if (!box.known) make_box_glyph(g, s->y_ppem);
         return;
     }
-    FT_BBox box;
-    FT_Outline_Get_CBox(&slot->outline, &box);
-    g.ink_left = static_cast<int>(box.xMin >> 6) - 1;
-    g.ink_right = static_cast<int>((box.xMax + 63) >> 6) + 1;
-    g.ink_top = -static_cast<int>((box.yMax + 63) >> 6) - 1;
-    g.ink_bottom = -static_cast<int>(box.yMin >> 6) + 1;
-    if (g.advance == 0 && glyph_index(s->file->face, byte) == 0) g.advance = g.ink_right;
+    g.ink_left = static_cast<int>(box.x_min >> 6) - 1;
+    g.ink_right = static_cast<int>((box.x_max + 63) >> 6) + 1;
+    g.ink_top = -static_cast<int>((box.y_max + 63) >> 6) - 1;
+    g.ink_bottom = -static_cast<int>(box.y_min >> 6) + 1;
+    if (g.advance == 0 && !box.known) g.advance = g.ink_right;
 }
 
 // The glyph of a byte with its advance and ink box loaded.
@@ -477,33 +316,21 @@ void render_glyph(SizedFace *s, unsigned char byte) {
         make_box_glyph(g, s->y_ppem);
         return;
     }
-    if (!load_outline(s, byte)) {
+    SourceBitmap bitmap;
+    if (!source_glyph_render(s->size, code_of(byte), &bitmap)) {
         g.ink_right = g.ink_left;  // nothing to draw after all
         return;
     }
-    FT_GlyphSlot slot = s->file->face->glyph;
-    if (slot->outline.n_points == 0 || FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) {
-        g.ink_right = g.ink_left;
-        return;
-    }
-    const FT_Bitmap &bitmap = slot->bitmap;
     long bytes = static_cast<long>(bitmap.width) * bitmap.rows;
     if (wants_weights(bitmap.width, bitmap.rows)) bytes *= 1 + 2 * sizeof(uint32_t);
     TextCache &c = cache();
     if (c.glyph_bytes + bytes > kGlyphBudgetBytes) drop_bitmaps();
-    g.bitmap_left = slot->bitmap_left;
-    g.bitmap_top = slot->bitmap_top;
-    size_coverage(g, static_cast<int>(bitmap.width), static_cast<int>(bitmap.rows));
-    for (int row = 0; row < g.rows; ++row) {
-        const unsigned char *src = bitmap.buffer + static_cast<long>(row) * bitmap.pitch;
-        uint8_t *dst = g.coverage.data() + static_cast<size_t>(row) * g.width;
-        if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
-            std::memcpy(dst, src, static_cast<size_t>(g.width));
-        } else if (bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {
-            for (int col = 0; col < g.width; ++col)
-                dst[col] = (src[col >> 3] & (0x80 >> (col & 7))) ? 255 : 0;
-        }
-    }
+    g.bitmap_left = bitmap.left;
+    g.bitmap_top = bitmap.top;
+    g.width = bitmap.width;
+    g.rows = bitmap.rows;
+    g.coverage = std::move(bitmap.coverage);
+    g.weights.clear();
     make_weights(g);
     g.rendered = true;
     c.glyph_bytes += bitmap_bytes(g);
@@ -524,7 +351,7 @@ inline int advance_of(FontFace *face, unsigned char byte) {
 }
 
 // Common metrics of a sized face for a cell of the given ascent and descent.
-void fill_metrics(FontFace *face, const FontFile *file, int ascent, int descent, int em,
+void fill_metrics(FontFace *face, const SourceFaceInfo *file, int ascent, int descent, int em,
                   int weight, bool italic, bool fixed_pitch) {
     TEXTMETRICA &m = face->metrics;
     m.tmHeight = ascent + descent;
@@ -541,7 +368,7 @@ void fill_metrics(FontFace *face, const FontFile *file, int ascent, int descent,
                                       : glyph_metrics(s, 'x').advance;
         m.tmAveCharWidth = std::max(1, avg);
         // As GDI reports it: the width of the font's bounding box.
-        long box = file->face->bbox.xMax - file->face->bbox.xMin;
+        long box = static_cast<long>(file->x_max) - file->x_min;
         int max_width = scale_round(box, s->x_ppem, file->units_per_em);
         m.tmMaxCharWidth = std::max(m.tmAveCharWidth, max_width);
     } else {
@@ -567,9 +394,9 @@ void fill_metrics(FontFace *face, const FontFile *file, int ascent, int descent,
     // Underline one pixel below the baseline unless the file says otherwise.
     if (s && file) {
         int upem = file->units_per_em;
-        int thickness = scale_round(file->face->underline_thickness, s->y_ppem, upem);
+        int thickness = scale_round(file->underline_thickness, s->y_ppem, upem);
         face->underline_thickness = std::max(1, thickness);
-        int offset = scale_round(-file->face->underline_position, s->y_ppem, upem);
+        int offset = scale_round(-file->underline_position, s->y_ppem, upem);
         face->underline_offset = std::clamp(offset, 1, std::max(1, descent));
         face->strike_thickness = std::max(1, scale_round(file->strike_size, s->y_ppem, upem));
         face->strike_offset = std::max(1, scale_round(file->strike_position, s->y_ppem, upem));
@@ -587,19 +414,17 @@ void build_stock_face(FontFace *face, int stock) {
         const int cell_width = 8, ascent = 11, descent = 2;
         face->cell_width = cell_width;
         face->fallback_advance = cell_width;
-        if (match.file) {
+        if (match.face) {
             // The largest em up to the cell height whose advance fits the cell.
-            FT_Face ft = match.file->face;
-            FT_Fixed units = 0;
-            FT_UInt zero = FT_Get_Char_Index(ft, '0');
-            if (FT_Get_Advance(ft, zero, FT_LOAD_NO_SCALE, &units) != 0 || units <= 0)
-                units = ft->max_advance_width;
+            const SourceFaceInfo &info = source_info(match.face);
+            long units = info.zero_advance > 0 ? info.zero_advance : info.max_advance;
             int ppem = ascent + descent;
-            while (ppem > 6 && scale_round(units, ppem, match.file->units_per_em) > cell_width)
+            while (ppem > 6 && scale_round(units, ppem, info.units_per_em) > cell_width)
                 --ppem;
             face->sized = size_face(match, ppem, ppem);
         }
-        fill_metrics(face, match.file, ascent, descent, ascent + descent, FW_NORMAL, false, true);
+        fill_metrics(face, match.face ? &source_info(match.face) : nullptr, ascent, descent,
+                     ascent + descent, FW_NORMAL, false, true);
         // The cell reports ascent 11, but the glyphs sit where the lower-case
         // letters, descenders included, fit inside the 13 rows.
         if (face->sized) {
@@ -644,7 +469,7 @@ void build_face(FontFace *face, const FontRequest &request) {
     int64_t pixels = asked == 0 ? kDefaultCellHeight : (asked < 0 ? -asked : asked);
     int height = static_cast<int>(std::min<int64_t>(pixels, kMaxPixelHeight));
 
-    if (!match.file) {
+    if (!match.face) {
         // No font at all: boxes on a plain cell.
         int em = cell ? std::max(1, height * 5 / 6) : height;
         int ascent = cell ? height * 4 / 5 : em;
@@ -653,7 +478,7 @@ void build_face(FontFace *face, const FontRequest &request) {
         fill_metrics(face, nullptr, ascent, descent, em, weight, request.italic, mono);
         return;
     }
-    const FontFile *file = match.file;
+    const SourceFaceInfo *file = &source_info(match.face);
     long total = static_cast<long>(file->win_ascent) + file->win_descent;
     int em = cell ? static_cast<int>(std::lround(static_cast<double>(height) *
                                                  file->units_per_em / total))
@@ -840,7 +665,6 @@ void fill_box(Surface *surface, const Box &box, uint32_t color) {
 // font asked for again (as the package does for every label) is answered
 // from the last request without building a key.
 FontFace *text_face(const FontRequest &request) {
-    start_libraries();
     TextCache &c = cache();
     if (c.last_face && same_font(request, c.last_request)) return c.last_face;
     RequestKey key;
@@ -998,8 +822,7 @@ TextCacheCounts text_cache_counts(void) {
     TextCacheCounts counts;
     counts.requests = static_cast<int>(c.requests.size());
     counts.faces = static_cast<int>(c.faces.size());
-    counts.files = 0;
-    for (const auto &entry : c.files) counts.files += entry.second ? 1 : 0;
+    counts.files = source_face_count();
     counts.glyph_bytes = c.glyph_bytes;
     return counts;
 }
@@ -1013,7 +836,7 @@ const char *text_face_family(FontFace *face) {
 // The font file behind a face ("" when none), for tests.
 const char *text_face_file(FontFace *face) {
     if (!face || !face->sized) return "";
-    return face->sized->file->path.c_str();
+    return face->sized->file->file.c_str();
 }
 
 // Turns the vector blender off or back on (where the processor has it), for

@@ -1,4 +1,4 @@
-// Text for GDI: the font mapper (fontconfig) and glyph rendering (FreeType).
+// Text for GDI: fonts and glyphs from the glyph source (glyph_source.h).
 // GDI's font objects hold a FontRequest; the faces behind them and their
 // glyphs are cached here for the life of the process, so creating and
 // deleting a font for every call costs next to nothing.

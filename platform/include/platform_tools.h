@@ -18,8 +18,8 @@ extern "C" {
  * clock, frames) so that each test starts from a clean state. */
 void platform_use_headless(void);
 
-/* Selects the SDL2 backend; returns 0 with a message on stderr when no display
- * can be opened. The layer's main() calls it. */
+/* Selects the SDL2 backend (in a web page: the web backend); returns 0 with a
+ * message on stderr when no display can be opened. The layer's main() calls it. */
 int platform_use_desktop(void);
 
 /* The layer's own main(): takes the options that begin with --kaplo- (see

@@ -29,8 +29,13 @@ Heap &heap() {
     return h;
 }
 
-// Moveable handles: a tag in the top bits that no heap address carries.
+// Moveable handles: a tag in the top bits that no heap address carries (with
+// 32-bit pointers, as in WebAssembly, the top quarter, above the 2 GiB heap).
+#if UINTPTR_MAX > 0xFFFFFFFFu
 constexpr uintptr_t kMoveableTag = uintptr_t(0x4B) << 48;
+#else
+constexpr uintptr_t kMoveableTag = uintptr_t(3) << 30;
+#endif
 
 Block *find(HGLOBAL handle) {
     auto it = heap().blocks.find(reinterpret_cast<uintptr_t>(handle));
