@@ -3,7 +3,12 @@
 // A Canvas is the visible part of a DC's pixels (clip already applied, in DC
 // coordinates). Each scan converter below walks only the rows of the canvas
 // that its shape can touch and hands horizontal spans to blit_span, which
-// clamps them to the canvas and fills them at memset speed. All geometry is
+// clamps them to the canvas and fills them at memset speed; text hands rows
+// of glyph coverage to blit_coverage, which clamps them the same way and
+// blends. One file per family: raster_fill.cpp (fills, blits, block copies),
+// raster_rect.cpp, raster_ellipse.cpp, raster_polygon.cpp and
+// raster_triangle.cpp, raster_line.cpp (lines and caps); what they share
+// sits in raster_internal.h. All geometry is
 // done in 64-bit (128-bit where products need it), so any int32 input is safe
 // and costs no more than its visible part.
 #pragma once
