@@ -147,15 +147,7 @@ std::mutex text_mutex;
 // Draws a run of characters (a text shape; its cell at (l, t) of the canvas).
 void render_text(const Shape &s, const Canvas &c, const char *text) {
     std::lock_guard<std::mutex> hold(text_mutex);
-    Surface surface;
-    surface.pixels = c.pixels;
-    surface.stride = (int)c.stride;
-    surface.width = (int)(c.org_x + c.x1);
-    surface.height = (int)(c.org_y + c.y1);
-    RECT clip = {(LONG)(c.org_x + c.x0), (LONG)(c.org_y + c.y0), surface.width, surface.height};
-    auto to_int = [](int64_t v) { return (int)std::min<int64_t>(std::max<int64_t>(v, INT_MIN), INT_MAX); };
-    text_draw(s.face, &surface, clip, to_int(s.l + c.org_x), to_int(s.t + c.org_y), text, (int)s.point_count,
-              s.pen_color, s.brush, s.brush_color);
+    text_draw(s.face, c, s.l, s.t, text, (int)s.point_count, s.pen_color, s.brush, s.brush_color);
 }
 
 // Draws one shape on a canvas; `data` holds a polygon's corners or a text's characters.
@@ -465,7 +457,7 @@ void add(const Surface *target, const Shape &shape, const T *data, size_t count,
     if (batch.target != target || batch.entries.size() >= kMaxShapes || store.size() + count > limit) run_batch();
     int64_t x0, y0, x1, y1;
     if (shape.kind == ShapeKind::Text) {  // any column (ink may start left of the pen), the run's rows
-        text_rows(shape.face, (int)shape.t, &y0, &y1);
+        text_rows(shape.face, shape.t, &y0, &y1);
         x0 = INT64_MIN;
         x1 = INT64_MAX;
     } else {

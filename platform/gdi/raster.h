@@ -91,6 +91,37 @@ inline void blit_span(const Canvas &c, int64_t y, int64_t xa, int64_t xb, uint32
     if (y < c.y0 || y >= c.y1) return;
     blit_row(c, canvas_row(c, y), xa, xb, color);
 }
+// A mask of coverage for one colour (a glyph): rows of width bytes, 0 (none)
+// to 255 (full), and optionally the vector blender's weights for them
+// (coverage_weights), which blend the same pixels eight at a time.
+struct CoverageMask {
+    const uint8_t *coverage = nullptr;
+    const uint32_t *weights = nullptr;  // null: blended a pixel at a time
+    int64_t width = 0, rows = 0;
+};
+
+// Blends w x h pixels from dst (rows stride apart) with the mask from its
+// (mx, my) on; the room pixels from dst on lie inside the canvas.
+void blend_coverage(uint32_t *dst, int64_t stride, const CoverageMask &m, int64_t mx, int64_t my, int64_t w,
+                    int64_t h, int64_t room, uint32_t color);
+
+// The coverage blit beside the span blit: the mask with its top-left at
+// (x, y), clamped to the canvas, blended over the pixels in one colour.
+inline void blit_coverage(const Canvas &c, const CoverageMask &m, int64_t x, int64_t y, uint32_t color) {
+    const int64_t xa = x > c.x0 ? x : c.x0, xb = x + m.width < c.x1 ? x + m.width : c.x1;
+    const int64_t ya = y > c.y0 ? y : c.y0, yb = y + m.rows < c.y1 ? y + m.rows : c.y1;
+    if (xa >= xb || ya >= yb) return;
+    blend_coverage(canvas_row(c, ya) + xa, c.stride, m, xa - x, ya - y, xb - xa, yb - ya, c.x1 - xa, color);
+}
+
+// Whether masks with weights are blended eight pixels at a time.
+bool raster_vector_blend(void);
+// Turns that off, or back on where the processor has it (AVX2); returns whether it was on.
+bool raster_set_vector_blend(bool on);
+// The weights of a width x rows coverage mask for the vector blender: two
+// planes of width x rows words, each followed by eight spare words.
+void coverage_weights(const uint8_t *coverage, int64_t width, int64_t rows, std::vector<uint32_t> *weights);
+
 // Fills the rectangle [l, r) x [t, b).
 void raster_fill_rect(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t b, uint32_t color);
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "raster.h"
 #include "surface.h"
 
 struct FontRequest {
@@ -32,12 +33,16 @@ void text_metrics(FontFace *face, TEXTMETRICA *metrics);
 // measured as the font's default glyph, as on Windows.
 SIZE text_extent(FontFace *face, const char *text, int length);
 // The rows [*top, *bottom) a run drawn with its cell's top at row y can touch.
-void text_rows(FontFace *face, int y, int64_t *top, int64_t *bottom);
-// Draws with the top-left of the character cell at surface point (x, y),
-// clipped to clip (surface coordinates). With opaque, the cell is filled with
+void text_rows(FontFace *face, int64_t y, int64_t *top, int64_t *bottom);
+// Draws with the top-left of the character cell at (x, y) of the canvas,
+// through its clip like any shape. With opaque, the cells are filled with
 // background first.
-void text_draw(FontFace *face, Surface *surface, const RECT &clip, int x, int y, const char *text,
-               int length, uint32_t foreground, bool opaque, uint32_t background);
+void text_draw(FontFace *face, const Canvas &canvas, int64_t x, int64_t y, const char *text, int length,
+               uint32_t foreground, bool opaque, uint32_t background);
+// The same straight on a surface, clipped to clip (surface coordinates), for
+// tests and benchmarks that draw text without a DC.
+void text_draw(FontFace *face, Surface *surface, const RECT &clip, int x, int y, const char *text, int length,
+               uint32_t foreground, bool opaque, uint32_t background);
 
 // For tests: what the cache holds. requests: distinct font requests seen;
 // faces: files opened at one size and style; files: font files opened;

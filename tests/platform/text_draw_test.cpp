@@ -18,14 +18,14 @@ constexpr uint32_t kRed = 0xFF0000;
 constexpr uint32_t kBlue = 0x0000FF;
 
 // A surface inside a larger buffer whose border must never be written.
-struct Canvas {
+struct Picture {
     static constexpr int kBorder = 16;
     int width, height;
     std::vector<uint32_t> buffer;
     Surface surface;
 
     // A w x h surface filled with one colour, framed by guard pixels.
-    Canvas(int w, int h, uint32_t fill = kWhite) : width(w), height(h) {
+    Picture(int w, int h, uint32_t fill = kWhite) : width(w), height(h) {
         int stride = w + 2 * kBorder;
         buffer.assign(static_cast<size_t>(stride) * (h + 2 * kBorder), kGuard);
         surface.pixels = buffer.data() + kBorder * stride + kBorder;
@@ -97,7 +97,7 @@ TEXTMETRICA metrics_of(FontFace *face) {
 }
 
 // Draws a string over the whole canvas.
-void draw(Canvas &canvas, FontFace *face, int x, int y, const std::string &text, uint32_t color = kRed,
+void draw(Picture &canvas, FontFace *face, int x, int y, const std::string &text, uint32_t color = kRed,
           bool opaque = false, uint32_t background = kBlue) {
     text_draw(face, &canvas.surface, canvas.all(), x, y, text.data(), static_cast<int>(text.size()),
               color, opaque, background);
@@ -111,7 +111,7 @@ bool empty(const RECT &r) { return r.right <= r.left || r.bottom <= r.top; }
 TEST(TextDraw, GlyphsAreDrawnInTheTextColourInsideTheCell) {
     FontFace *face = text_face(named(-16));
     TEXTMETRICA m = metrics_of(face);
-    Canvas canvas(80, 40);
+    Picture canvas(80, 40);
     draw(canvas, face, 10, 5, "HH");
     int advance = text_extent(face, "HH", 2).cx;
     RECT ink = canvas.changed();
@@ -139,7 +139,7 @@ TEST(TextDraw, OpaqueFillsTheCellTransparentLeavesIt) {
     TEXTMETRICA m = metrics_of(face);
     int advance = text_extent(face, "Ab.", 3).cx;
 
-    Canvas opaque(80, 40);
+    Picture opaque(80, 40);
     draw(opaque, face, 7, 9, "Ab.", kRed, true, kBlue);
     EXPECT_EQ(opaque.changed().left, 7);
     EXPECT_EQ(opaque.changed().top, 9);
@@ -151,7 +151,7 @@ TEST(TextDraw, OpaqueFillsTheCellTransparentLeavesIt) {
     EXPECT_GT(opaque.count(kRed), 5);
     EXPECT_EQ(opaque.count(kWhite), 80 * 40 - advance * m.tmHeight);
 
-    Canvas transparent(80, 40);
+    Picture transparent(80, 40);
     draw(transparent, face, 7, 9, "Ab.", kRed, false, kBlue);
     EXPECT_EQ(transparent.count(kBlue), 0);
     EXPECT_EQ(transparent.at(7, 9), kWhite);
@@ -161,7 +161,7 @@ TEST(TextDraw, OpaqueFillsTheCellTransparentLeavesIt) {
 
 TEST(TextDraw, BlendsOverWhatIsAlreadyThere) {
     FontFace *face = text_face(named(-20));
-    Canvas canvas(60, 40, 0x00FF00);
+    Picture canvas(60, 40, 0x00FF00);
     draw(canvas, face, 2, 2, "O", kRed);
     bool mixed = false;
     for (int y = 0; y < canvas.height; ++y) {
@@ -186,7 +186,7 @@ TEST(TextDraw, EachPixelIsItsCoverageBlendedOverWhatWasThere) {
             FontFace *face = text_face(named(size));
             for (const char *text : {"g", "@", "\x01"}) {
                 int width = text_extent(face, text, 1).cx + 20, height = metrics_of(face).tmHeight + 20;
-                Canvas coverage(width, height, 0), canvas(width, height);
+                Picture coverage(width, height, 0), canvas(width, height);
                 draw(coverage, face, 10, 10, text, 0xFFFFFF);
                 std::vector<uint32_t> before;
                 uint32_t seed = 7;
@@ -240,7 +240,7 @@ TEST(TextDraw, VectorAndPixelBlendsDrawAlike) {
         int x = static_cast<int>(random() % 120) - 40, y = static_cast<int>(random() % 90) - 40;
         uint32_t color = random(), background = random();
         bool opaque = random() % 4 == 0;
-        Canvas vector(width, height), pixel(width, height);
+        Picture vector(width, height), pixel(width, height);
         for (size_t i = 0; i < vector.buffer.size(); ++i) {
             uint32_t value = random();
             if (vector.buffer[i] == kWhite) vector.buffer[i] = pixel.buffer[i] = value;
@@ -262,25 +262,25 @@ TEST(TextDraw, VectorAndPixelBlendsDrawAlike) {
 TEST(TextDraw, ControlCharactersDrawTheDefaultGlyph) {
     FontFace *face = text_face(named(-16));
     for (const char *text : {"\n", "\t", "\r", "\x01", "\x7F"}) {
-        Canvas canvas(40, 30);
+        Picture canvas(40, 30);
         draw(canvas, face, 4, 4, text);
         RECT ink = canvas.changed();
         EXPECT_FALSE(empty(ink)) << "byte " << int(text[0]);
         EXPECT_LE(ink.right, 4 + text_extent(face, text, 1).cx);
     }
     // A space has width but no ink.
-    Canvas canvas(40, 30);
+    Picture canvas(40, 30);
     draw(canvas, face, 4, 4, " ");
     EXPECT_TRUE(empty(canvas.changed()));
 }
 
 TEST(TextDraw, ClippedDrawingIsTheUnclippedDrawingCutToTheClip) {
     FontFace *face = text_face(named(-18));
-    Canvas full(120, 40);
+    Picture full(120, 40);
     draw(full, face, 3, 6, "Laser Blast", kRed, true, kBlue);
     for (RECT clip : {RECT{10, 10, 50, 20}, RECT{0, 0, 5, 40}, RECT{60, 0, 200, 100},
                       RECT{-50, -50, 20, 12}, RECT{30, 30, 20, 20}}) {
-        Canvas cut(120, 40);
+        Picture cut(120, 40);
         text_draw(face, &cut.surface, clip, 3, 6, "Laser Blast", 11, kRed, true, kBlue);
         for (int y = 0; y < cut.height; ++y) {
             for (int x = 0; x < cut.width; ++x) {
@@ -296,11 +296,11 @@ TEST(TextDraw, ClippedDrawingIsTheUnclippedDrawingCutToTheClip) {
 TEST(TextDraw, PartlyOffTheSurfaceIsAShiftOfTheWholeDrawing) {
     FontFace *face = text_face(named(-15));
     const std::string text = "Whoa, jiggly!";
-    Canvas whole(160, 50);
+    Picture whole(160, 50);
     draw(whole, face, 30, 20, text);
     for (int dx : {-1, -7, -29, -45}) {
         for (int dy : {-3, -15, 0}) {
-            Canvas shifted(160, 50);
+            Picture shifted(160, 50);
             draw(shifted, face, dx, dy, text);
             for (int y = 0; y < shifted.height; ++y) {
                 for (int x = 0; x < shifted.width; ++x) {
@@ -322,7 +322,7 @@ TEST(TextDraw, ExtremeCoordinatesWriteNothingOutside) {
     for (FontFace *face : faces) {
         for (int x : coords) {
             for (int y : coords) {
-                Canvas canvas(50, 30);
+                Picture canvas(50, 30);
                 draw(canvas, face, x, y, text, kRed, true, kBlue);
                 ASSERT_TRUE(canvas.guard_intact()) << x << "," << y;
                 if (x < -100000 || x > 100000 || y < -100000 || y > 100000) {
@@ -344,7 +344,7 @@ TEST(TextDraw, RunStartingJustRightOfTheClipFillsNothing) {
                          fixed_font()};
     for (FontFace *face : faces) {
         for (int x = 40; x < 80; ++x) {
-            Canvas canvas(50, 30);
+            Picture canvas(50, 30);
             RECT clip = {0, 0, 40, 30};
             text_draw(face, &canvas.surface, clip, x, 2, "Laser", 5, kRed, true, kBlue);
             ASSERT_TRUE(canvas.guard_intact()) << x;
@@ -362,7 +362,7 @@ TEST(TextDraw, MegabyteStringsOutsideOrAcrossTheSurface) {
     for (Place p : {Place{INT_MAX, 10, false}, Place{INT_MIN, 10, false}, Place{10, INT_MIN, false},
                     Place{10, INT_MAX, false}, Place{-5000, 200, false}, Place{3, 5, true},
                     Place{INT_MIN + 100, 5, false}}) {
-        Canvas canvas(64, 32);
+        Picture canvas(64, 32);
         text_draw(face, &canvas.surface, canvas.all(), p.x, p.y, text.data(), length, kRed, true, kBlue);
         EXPECT_TRUE(canvas.guard_intact()) << p.x << "," << p.y;
         EXPECT_EQ(!empty(canvas.changed()), p.visible) << p.x << "," << p.y;
@@ -374,13 +374,13 @@ TEST(TextDraw, MegabyteStringsOutsideOrAcrossTheSurface) {
 
 TEST(TextDraw, FixedFontCharactersStayInTheirCells) {
     FontFace *face = fixed_font();
-    Canvas canvas(100, 20);
+    Picture canvas(100, 20);
     draw(canvas, face, 0, 0, "MiWl");
     RECT ink = canvas.changed();
     EXPECT_GE(ink.left, 0);
     EXPECT_LE(ink.right, 32);
     // 'i' is centred in its cell 8..15.
-    Canvas one(40, 20);
+    Picture one(40, 20);
     draw(one, face, 8, 0, "i");
     RECT i = one.changed();
     EXPECT_GE(i.left, 9);
@@ -388,7 +388,7 @@ TEST(TextDraw, FixedFontCharactersStayInTheirCells) {
     EXPECT_LE(std::abs((i.left - 8) - (16 - i.right)), 2);
     // Letters and digits, descenders included, stay inside the 13-row cell,
     // so that rows of log lines do not cut each other off.
-    Canvas letters(520, 40);
+    Picture letters(520, 40);
     draw(letters, face, 0, 10, "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
     EXPECT_GE(letters.changed().top, 10);
     EXPECT_LE(letters.changed().bottom, 23);
@@ -401,7 +401,7 @@ TEST(TextDraw, UnderlineAndStrikeOutRunAcrossTheText) {
     FontFace *underlined = text_face(request);
     TEXTMETRICA m = metrics_of(underlined);
     EXPECT_NE(m.tmUnderlined, 0);
-    Canvas canvas(100, 30);
+    Picture canvas(100, 30);
     draw(canvas, underlined, 5, 2, "a b");
     int advance = text_extent(underlined, "a b", 3).cx;
     int row = -1;
@@ -414,7 +414,7 @@ TEST(TextDraw, UnderlineAndStrikeOutRunAcrossTheText) {
     request.underline = false;
     request.strike_out = true;
     FontFace *struck = text_face(request);
-    Canvas strike(100, 30);
+    Picture strike(100, 30);
     draw(strike, struck, 5, 2, "   ");
     RECT line = strike.changed();
     EXPECT_EQ(line.left, 5);
@@ -426,11 +426,11 @@ TEST(TextDraw, ItalicLeansRightWhetherRealOrMadeUp) {
     // Where the face has no italic file, FreeType slants the upright glyphs.
     FontRequest request = named(-40);
     request.italic = true;
-    Canvas upright(60, 60), italic(60, 60);
+    Picture upright(60, 60), italic(60, 60);
     draw(upright, text_face(named(-40)), 10, 5, "l");
     draw(italic, text_face(request), 10, 5, "l");
     // Leftmost ink column of the top and of the bottom row of the stroke.
-    auto lean = [](Canvas &c) {
+    auto lean = [](Picture &c) {
         RECT ink = c.changed();
         int top = -1, bottom = -1;
         for (int x = 0; x < c.width && (top < 0 || bottom < 0); ++x) {
@@ -445,7 +445,7 @@ TEST(TextDraw, ItalicLeansRightWhetherRealOrMadeUp) {
 
 TEST(TextDraw, NothingHappensWithoutSurfaceTextOrLength) {
     FontFace *face = text_face(named(-12));
-    Canvas canvas(20, 20);
+    Picture canvas(20, 20);
     text_draw(face, &canvas.surface, canvas.all(), 0, 0, "abc", 0, kRed, true, kBlue);
     text_draw(face, &canvas.surface, canvas.all(), 0, 0, "abc", -1, kRed, true, kBlue);
     text_draw(face, &canvas.surface, canvas.all(), 0, 0, nullptr, 3, kRed, true, kBlue);
@@ -455,7 +455,7 @@ TEST(TextDraw, NothingHappensWithoutSurfaceTextOrLength) {
 }
 
 TEST(TextCache, RepeatedRequestsReuseOneFace) {
-    Canvas canvas(200, 40);
+    Picture canvas(200, 40);
     const std::string label = "Laser Blast Attack";
     // Warm up every size the package may ask for.
     for (int size = 0; size <= 127; ++size) draw(canvas, text_face(named(-size)), 0, 20, label);
@@ -521,7 +521,7 @@ TEST(TextCache, TheLastRequestAnswersOnlyTheSameFont) {
 
 TEST(TextCache, GlyphBitmapsStayWithinTheBudget) {
     FontFace *face = text_face(named(-2048));
-    Canvas canvas(2600, 2400);
+    Picture canvas(2600, 2400);
     // Large glyphs of many characters: their bitmaps far exceed the budget together.
     for (int i = 0; i < 3; ++i) {
         for (char c = 'A'; c <= 'P'; ++c) {
@@ -531,7 +531,7 @@ TEST(TextCache, GlyphBitmapsStayWithinTheBudget) {
         EXPECT_LE(text_cache_counts().glyph_bytes, 32L * 1024 * 1024);
     }
     // Re-rendered after being dropped, a glyph is drawn just the same.
-    Canvas first(60, 40), again(60, 40);
+    Picture first(60, 40), again(60, 40);
     FontFace *small = text_face(named(-20));
     draw(first, small, 2, 2, "Q");
     for (char c = 'A'; c <= 'P'; ++c) {
