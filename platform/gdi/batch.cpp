@@ -1,6 +1,6 @@
 // Batched drawing on memory bitmaps, drawn in bands of rows by up to two
 // threads (see batch.h).
-#include "gdi/batch.h"
+#include "gdi/batch_internal.h"
 
 #include <algorithm>
 #include <atomic>
@@ -52,21 +52,6 @@ struct CopyJob {
     int64_t from_row = 0, w = 0, h = 0;
 };
 
-// A block of surface pixels, [l, r) x [t, b).
-struct Block {
-    int64_t l = INT64_MIN, t = INT64_MIN, r = INT64_MAX, b = INT64_MAX;
-    bool operator==(const Block &o) const { return l == o.l && t == o.t && r == o.r && b == o.b; }
-};
-
-// A part of a bitmap, and where its pixels are drawn: on the bitmap itself,
-// or (when `redirect`) on a window's surface, whose pixel (x + shift_x,
-// y + shift_y) stands for the bitmap's (x, y).
-struct Part {
-    Block block;
-    const Surface *redirect = nullptr;
-    int64_t shift_x = 0, shift_y = 0;
-};
-
 // Past these, a batch is drawn before it grows further.
 constexpr size_t kMaxShapes = 4096;
 constexpr size_t kMaxPoints = size_t(1) << 20;
@@ -113,32 +98,6 @@ int processors() {
 // processors).
 const int default_mode = processors() >= 2 ? 2 : 1;
 int mode_setting = default_mode;
-
-// The bitmap last copied onto a window: `block` of it went to (x, y) of the
-// window's surface. While `behind`, batches drew that block straight onto the
-// window (and the rest on the bitmap): the window holds the block's pixels,
-// and the bitmap's own are old.
-struct Shown {
-    const Surface *bitmap = nullptr;
-    const Surface *window = nullptr;
-    Block block;
-    int64_t x = 0, y = 0;
-    bool behind = false;
-};
-
-Shown shown;
-
-// Gives the shown bitmap its pixels back from the window and ends the link.
-void settle() {
-    if (shown.bitmap == nullptr) return;
-    if (shown.behind) {
-        const Surface &b = *shown.bitmap, &w = *shown.window;
-        const Block &k = shown.block;
-        copy_block(b.pixels + k.t * b.stride + k.l, b.stride, w.pixels + shown.y * w.stride + shown.x, w.stride,
-                   k.r - k.l, k.b - k.t);
-    }
-    shown = Shown{};
-}
 
 // Text drawn by either rendering thread: the glyph cache, its scratch
 // buffers and FreeType's faces serve one thread at a time.
@@ -411,7 +370,7 @@ void clear_batch() {
 // Draws the batch on its bitmap (which first takes its pixels back from a
 // window it was shown on) and empties it.
 void run_batch() {
-    if (batch.target != nullptr && batch.target == shown.bitmap) settle();
+    if (batch.target != nullptr) shown_settle(batch.target);
     draw_batch();
     clear_batch();
 }
@@ -503,7 +462,7 @@ void batch_text(const Surface *target, const Shape &shape, const char *text) {
 // Draws what is pending on the surface (or on any surface); the bitmap gets
 // its own pixels back from a window it was shown on.
 void batch_flush(const Surface *surface) {
-    if (shown.bitmap != nullptr && (surface == nullptr || surface == shown.bitmap)) settle();
+    shown_settle(surface);
     if (batch.target == nullptr || (surface != nullptr && surface != batch.target)) return;
     run_batch();
 }
@@ -521,47 +480,25 @@ bool batch_flush_and_copy(const Surface *source, uint32_t *to, int64_t to_stride
 // Drops the pending shapes of a bitmap that is being freed, and its link to a window.
 void batch_forget(const Surface *surface) {
     if (surface == nullptr) return;
-    if (shown.bitmap == surface) shown = Shown{};
+    shown_forget(surface);
     if (batch.target == surface) clear_batch();
 }
 
-// A copy of `block` of the bitmap to where it was last shown: the pending
-// shapes are drawn straight onto the window inside the block, and onto the
-// bitmap around it.
-bool batch_show(const Surface *bitmap, int64_t l, int64_t t, int64_t r, int64_t b, const Surface *window,
-                int64_t x, int64_t y) {
-    const Block k{l, t, r, b};
-    if (bitmap == nullptr || shown.bitmap != bitmap || shown.window != window || !(shown.block == k) ||
-        shown.x != x || shown.y != y)
-        return false;
-    if (batch.target == bitmap && !batch.entries.empty()) {
-        const int64_t w = bitmap->width, h = bitmap->height;
-        const Block around[4] = {{0, 0, w, t}, {0, b, w, h}, {0, t, l, b}, {r, t, w, b}};  // above, below, left, right
-        batch.parts[0] = Part{k, window, x - l, y - t};
-        batch.part_count = 1;
-        for (const Block &rest : around)
-            if (rest.l < rest.r && rest.t < rest.b) batch.parts[batch.part_count++] = Part{rest};
-        draw_batch();
-        batch.parts[0] = Part{};
-        batch.part_count = 1;
-        clear_batch();
-        shown.behind = true;
-    }
+// Draws the bitmap's pending shapes with its parts placed as given, then
+// empties the batch; false, with nothing drawn, when none are pending.
+bool batch_draw_in_parts(const Surface *bitmap, const Part *parts, int count) {
+    if (batch.target != bitmap || batch.entries.empty()) return false;
+    std::copy(parts, parts + count, batch.parts);
+    batch.part_count = count;
+    draw_batch();
+    batch.parts[0] = Part{};
+    batch.part_count = 1;
+    clear_batch();
     return true;
 }
 
-// `block` of the bitmap was just copied to (x, y) of the window: both hold the same pixels there.
-void batch_shown(const Surface *bitmap, int64_t l, int64_t t, int64_t r, int64_t b, const Surface *window,
-                 int64_t x, int64_t y) {
-    if (bitmap == nullptr || window == nullptr || mode_setting < 1 || l >= r || t >= b) return;
-    if (shown.bitmap != nullptr && shown.bitmap != bitmap) settle();
-    shown = Shown{bitmap, window, Block{l, t, r, b}, x, y, false};
-}
-
-// A window's pixels are about to change: the bitmap shown there takes its pixels back.
-void batch_window_changing(const uint32_t *window_pixels) {
-    if (shown.bitmap != nullptr && shown.window->pixels == window_pixels) settle();
-}
+// Whether shapes on bitmaps are batched at all.
+bool batch_enabled(void) { return mode_setting >= 1; }
 
 // Sets how shapes on bitmaps are drawn and the band height; pending shapes
 // are drawn first.
