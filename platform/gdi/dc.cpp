@@ -22,6 +22,20 @@ BOOL WINAPI DeleteDC(HDC dc) {
     return TRUE;
 }
 
+namespace {
+
+GdiWindowDrawnHook window_drawn_hook = nullptr;
+
+}  // namespace
+
+// Registers what GDI tells when it changed a window's pixels (USER's presentation).
+void gdi_set_window_drawn_hook(GdiWindowDrawnHook hook) { window_drawn_hook = hook; }
+
+// Tells the registered hook that a window's pixels changed.
+void gdi_window_drawn(HWND owner) {
+    if (window_drawn_hook) window_drawn_hook(owner);
+}
+
 // A DC drawing on part of a window's surface (USER's GetDC / BeginPaint).
 HDC gdi_create_window_dc(HWND owner, Surface *surface, int org_x, int org_y, RECT clip) {
     HDC handle = gdi_new_dc(DcKind::Window);

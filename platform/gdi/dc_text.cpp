@@ -40,7 +40,7 @@ BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int length) {
     s.brush = dc->bk_mode == OPAQUE;
     s.brush_color = pixel_from_colorref(dc->bk_color);
     batch_text(target, s, text);
-    if (dc->kind == DcKind::Window && dc->owner) user_window_drawn(dc->owner);
+    if (dc->kind == DcKind::Window && dc->owner) gdi_window_drawn(dc->owner);
     return TRUE;
 }
 

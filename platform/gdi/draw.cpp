@@ -82,7 +82,7 @@ bool brush_of(const GdiDc *dc, uint32_t *color) {
 
 // Tells USER that a window DC's pixels may have changed.
 void drawn(const GdiDc *dc) {
-    if (dc->kind == DcKind::Window && dc->owner) user_window_drawn(dc->owner);
+    if (dc->kind == DcKind::Window && dc->owner) gdi_window_drawn(dc->owner);
 }
 
 // The DC's canvas once the shapes pending on its bitmap are drawn (or, on a

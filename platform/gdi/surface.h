@@ -32,6 +32,10 @@ HDC gdi_screen_dc(void);
 // The window a DC belongs to, or nullptr for memory DCs.
 HWND gdi_dc_window(HDC dc);
 
-// USER side, called by GDI after it changed pixels of a window's surface, so
-// that the window is presented (SDL) or its frame recorded (headless).
-void user_window_drawn(HWND owner);
+// Told after GDI changed pixels of a window's surface, so that the window is
+// presented (SDL) or its frame recorded (headless). USER registers it when a
+// backend is chosen; GDI on its own (its tests) tells no one.
+typedef void (*GdiWindowDrawnHook)(HWND owner);
+void gdi_set_window_drawn_hook(GdiWindowDrawnHook hook);
+// Calls the hook, if one is registered, for a window whose pixels changed.
+void gdi_window_drawn(HWND owner);

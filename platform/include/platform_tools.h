@@ -110,6 +110,11 @@ int headless_choose_menu(HWND hwnd, UINT command_id);
  * when there is no such part. */
 int headless_menu_rect(HWND hwnd, int title, int item, RECT *rect);
 
+/* Makes every window creation fail (on != 0), as a backend that cannot open
+ * a window does: CreateWindowExA returns NULL and sends no message; 0 makes
+ * creation work again (as does platform_use_headless). */
+void headless_fail_windows(int on);
+
 /* Called whenever GetMessageA finds nothing to return, before the virtual
  * clock is moved to the next timer. A test can inject input from it. */
 typedef void (*HeadlessIdleHook)(void *context);

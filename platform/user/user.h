@@ -82,7 +82,8 @@ struct InputEvent {
 struct Backend {
     const char *name;
     uint64_t (*now)();                       // milliseconds
-    void (*window_created)(Window *w);
+    bool (*window_created)(Window *w);       // false: the window cannot be shown
+
     void (*window_destroyed)(Window *w);
     void (*window_shown)(Window *w, bool visible);
     void (*window_resized)(Window *w);       // surface size changed
@@ -159,3 +160,5 @@ HDC user_surface_dc(Window *w, SurfaceStore *store, int org_x, int org_y, RECT c
 void user_release_surface_dc(HDC dc);
 void user_suspend_present(bool suspend);
 void user_present_dirty();
+// GDI changed pixels of a window's surface (the hook USER registers with GDI).
+void user_window_drawn(HWND owner);

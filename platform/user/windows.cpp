@@ -60,7 +60,10 @@ void send_first_size(Window *w) {
 Backend *user_backend() { return backend; }
 
 // Switches to another backend after the layer was reset.
-void user_set_backend(Backend *b) { backend = b; }
+void user_set_backend(Backend *b) {
+    backend = b;
+    gdi_set_window_drawn_hook(user_window_drawn);
+}
 
 // The live window behind a handle, or nullptr.
 Window *user_window(HWND hwnd) {
@@ -221,7 +224,11 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     user_resize_client(w);
     w->update = RECT{0, 0, 0, 0};
     w->erase = false;
-    backend->window_created(w);
+    if (!backend->window_created(w)) {  // nowhere to show it: undo the record, send nothing
+        user_release_surface(w->store);
+        windows.erase(reinterpret_cast<uintptr_t>(hwnd));
+        return nullptr;
+    }
 
     CREATESTRUCTA cs{};
     cs.lpCreateParams = param;

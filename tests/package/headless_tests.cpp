@@ -20,6 +20,18 @@ static std::string describe(const PlatformCounts &c) {
 
 using HeadlessTest = PackageTest;
 
+TEST_F(HeadlessTest, WithoutWindowsBeginReturnsOneAndRequestsNeedingTheDrawingWindowReturnZero) {
+    headless_fail_windows(1);
+    EXPECT_EQ(KAPLO_begin(nullptr, nullptr, nullptr, SW_SHOWNORMAL), 1);
+    EXPECT_EQ(package_state.drawing_window, nullptr);
+    EXPECT_EQ(package_state.text_window, nullptr);
+    EXPECT_EQ(KAPLO_set_animation(ANIMATE_RUN), 0);
+    EXPECT_EQ(KAPLO_set_logging(1), 0);
+    EXPECT_EQ(package_state.running, 0);
+    EXPECT_EQ(KAPLO_circle(RED, 10, 10, 5), 1);  // the back buffer is still there to draw on
+    EXPECT_EQ(KAPLO_end(), 1);
+}
+
 TEST_F(HeadlessTest, DrawingWindowHasTheExpectedClientArea) {
     begin();
     RECT client;

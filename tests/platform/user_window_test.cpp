@@ -23,6 +23,17 @@ TEST_F(WindowTest, CreationSendsItsMessagesAndNoSize) {
     EXPECT_FALSE(IsWindowVisible(hwnd));
 }
 
+TEST_F(WindowTest, CreationTheBackendCannotOpenReturnsNullSendsNothingAndLeavesNoWindow) {
+    headless_fail_windows(1);
+    EXPECT_EQ(make_window(true), nullptr);
+    EXPECT_TRUE(seen_messages().empty());
+    EXPECT_EQ(FindWindowA("RecordingClass", nullptr), nullptr);
+    headless_fail_windows(0);
+    HWND later = make_window(true);
+    ASSERT_NE(later, nullptr);
+    EXPECT_EQ(FindWindowA("RecordingClass", nullptr), later);
+}
+
 TEST_F(WindowTest, FirstShowEndsWithSizeOfTheClientAreaThenMove) {
     HWND hwnd = make_window(true);
     seen().clear();

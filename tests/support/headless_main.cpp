@@ -1,4 +1,5 @@
-// Test programs on the portable layer start on the headless backend.
+// Test programs on the portable layer start on the headless backend; GDI's
+// own tests (KAPLO_TEST_GDI_ALONE) run on GDI alone, with no backend linked.
 #include <gtest/gtest.h>
 
 #include "platform_tools.h"
@@ -19,7 +20,9 @@
 // buffer), so that only memory nothing points to any more is reported.
 int main(int argc, char **argv) {
     testing::InitGoogleTest(&argc, argv);
+#ifndef KAPLO_TEST_GDI_ALONE
     platform_use_headless();
+#endif
     int result = RUN_ALL_TESTS();
 #ifdef KAPLO_LEAK_CHECK_BEFORE_EXIT
     __lsan_do_leak_check();

@@ -36,8 +36,13 @@ std::vector<uint32_t> hook_buffer;  // the composed frame when none is kept
 // Virtual milliseconds.
 uint64_t now() { return clock_ms; }
 
-// Nothing to open for a window without a display.
-void window_created(Window *) {}
+// Set by headless_fail_windows: windows cannot be opened.
+bool fail_windows = false;
+
+// A window without a display opens at once, unless a test made opening fail.
+bool window_created(Window *) { return !fail_windows; }
+
+// Nothing to close, show, resize, present or poll without a display.
 void window_destroyed(Window *) {}
 void window_shown(Window *, bool) {}
 void window_resized(Window *) {}
@@ -93,8 +98,26 @@ void wait(uint64_t) {
 // Nothing to close.
 void shutdown() {}
 
-Backend headless = {"headless", now,     window_created, window_destroyed, window_shown,
-                    window_resized, window_drawn, present, poll, wait, shutdown, 1280, 1024};
+// The backend's table, filled by field name.
+Backend headless_backend() {
+    Backend b{};
+    b.name = "headless";
+    b.now = now;
+    b.window_created = window_created;
+    b.window_destroyed = window_destroyed;
+    b.window_shown = window_shown;
+    b.window_resized = window_resized;
+    b.window_drawn = window_drawn;
+    b.present = present;
+    b.poll = poll;
+    b.wait = wait;
+    b.shutdown = shutdown;
+    b.screen_width = 1280;
+    b.screen_height = 1024;
+    return b;
+}
+
+Backend headless = headless_backend();
 
 // Queues one mouse event at a client point.
 void push_mouse(HWND hwnd, UINT message, int x, int y) {
@@ -142,8 +165,12 @@ void platform_use_headless(void) {
     frame_context = nullptr;
     history = 4;
     rings.clear();
+    fail_windows = false;
     user_set_backend(&headless);
 }
+
+// Makes every window creation fail from now on (on != 0), or work again.
+void headless_fail_windows(int on) { fail_windows = on != 0; }
 
 // Virtual milliseconds since the backend was selected.
 DWORD headless_now(void) { return (DWORD)clock_ms; }

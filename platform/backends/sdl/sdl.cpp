@@ -41,8 +41,9 @@ Window *window_of(Uint32 id) {
 // Milliseconds since SDL started.
 uint64_t now() { return SDL_GetTicks64(); }
 
-// Opens a hidden desktop window where the client area and menu bar belong.
-void window_created(Window *w) {
+// Opens a hidden desktop window where the client area and menu bar belong;
+// false (with the reason on stderr) when SDL cannot.
+bool window_created(Window *w) {
     POINT o = user_client_origin(w);
     int width = w->store->surface.width, height = w->store->surface.height;
     SDL_Window *win = SDL_CreateWindow(w->title.c_str(), o.x * scale,
@@ -52,13 +53,14 @@ void window_created(Window *w) {
                                            ((w->style & WS_THICKFRAME) ? SDL_WINDOW_RESIZABLE : 0));
     if (!win) {
         fprintf(stderr, "SDL backend: cannot create a window: %s\n", SDL_GetError());
-        return;
+        return false;
     }
     auto *s = new SdlWindow;
     s->window = win;
     s->id = SDL_GetWindowID(win);
     w->backend_data = s;
     display_loss_watch(win);
+    return true;
 }
 
 // Closes the desktop window.
@@ -343,8 +345,27 @@ void shutdown() {
     if (!display_lost()) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-Backend desktop = {"sdl", now,     window_created, window_destroyed, window_shown,
-                   window_resized, window_drawn, present, poll, wait, shutdown, 1280, 1024};
+// The backend's table, filled by field name; the screen size is the
+// desktop's once the display is open.
+Backend desktop_backend() {
+    Backend b{};
+    b.name = "sdl";
+    b.now = now;
+    b.window_created = window_created;
+    b.window_destroyed = window_destroyed;
+    b.window_shown = window_shown;
+    b.window_resized = window_resized;
+    b.window_drawn = window_drawn;
+    b.present = present;
+    b.poll = poll;
+    b.wait = wait;
+    b.shutdown = shutdown;
+    b.screen_width = 1280;
+    b.screen_height = 1024;
+    return b;
+}
+
+Backend desktop = desktop_backend();
 
 }  // namespace
 
