@@ -242,7 +242,7 @@ void show_case(const Case &c, const Pixels &expected, const Pixels &actual) {
 }
 
 // Draws every case of the reference on this layer, in file order.
-class GdiConformance : public testing::Test {
+class WineConformance : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(reference().error, "") << kReferencePath;
@@ -262,7 +262,7 @@ protected:
 };
 
 // The reference file is complete and was drawn from the corpus the probe makes now.
-TEST(GdiReference, MatchesTheProbeCorpus) {
+TEST(WineReference, WineDataMatchesTheProbeCorpus) {
     const Reference &ref = reference();
     ASSERT_EQ(ref.error, "");
     std::vector<Case> corpus = probe::make_corpus(ref.seed);
@@ -292,7 +292,7 @@ TEST(GdiReference, MatchesTheProbeCorpus) {
 
 // The reference shows the documented pixel rules (a guard against a probe
 // that draws something else than intended, e.g. swapped colours or offsets).
-TEST(GdiReference, ShowsTheDocumentedVectors) {
+TEST(WineReference, WineDataShowsTheDocumentedVectors) {
     ASSERT_EQ(reference().error, "");
     const Pixels *ellipse = reference_vector("ellipse_10x8");
     ASSERT_NE(ellipse, nullptr);
@@ -329,7 +329,7 @@ TEST(GdiReference, ShowsTheDocumentedVectors) {
 }
 
 // The named vectors agree pixel for pixel.
-TEST_F(GdiConformance, NamedVectorsMatchExactly) {
+TEST_F(WineConformance, NamedVectorsMatchWineExactly) {
     const Reference &ref = reference();
     int vectors = 0;
     for (size_t i = 0; i < ref.cases.size(); i++) {
@@ -348,7 +348,7 @@ TEST_F(GdiConformance, NamedVectorsMatchExactly) {
 
 // Each family of the seeded corpus agrees on at least 99.9% of the pixels that
 // either side covers; the figures are printed whatever the outcome.
-TEST_F(GdiConformance, SeededCorpusAgreesPerFamily) {
+TEST_F(WineConformance, SeededCorpusAgreesWithWinePerFamily) {
     const Reference &ref = reference();
     std::printf("seed %llu, canvas %dx%d\n", ref.seed, kCanvasWidth, kCanvasHeight);
     PlatformCounts before = platform_live_objects();

@@ -292,12 +292,12 @@ TEST(GdiRectangle, NullBrushOutlinesAndNullPenFillsOneSmaller) {
     EXPECT_EQ(row_runs(m, 5, 'B'), "");
 }
 
-TEST(GdiRectangle, WidePensMatchRealGdi) {
+TEST(GdiRectangle, WidePensMatchRealGdiUnderWine) {
     EXPECT_EQ(picture_of([](HDC dc) { draw(dc, Shape::Rectangle, 3, true, {{20, 10}, {30, 18}}); }), kWineRectPen3);
     EXPECT_EQ(picture_of([](HDC dc) { draw(dc, Shape::Rectangle, 4, true, {{20, 10}, {30, 18}}); }), kWineRectPen4);
 }
 
-TEST(GdiRectangle, WidePenProbeExtents) {
+TEST(GdiRectangle, WidePenProbeExtentsAsWineDrawsThem) {
     // Width 3 on (4,4,14,12): x 3..14, y 3..12, interior 6..11 x 6..9.
     MemoryDc m(40, 20);
     draw(m.dc, Shape::Rectangle, 3, true, {{4, 4}, {14, 12}});
@@ -334,7 +334,7 @@ TEST(GdiEllipse, TenByEightVector) {
     EXPECT_EQ(row_runs(m, 8, 'P'), "");
 }
 
-TEST(GdiEllipse, SmallAndFlatBoxesMatchRealGdi) {
+TEST(GdiEllipse, SmallAndFlatBoxesMatchRealGdiUnderWine) {
     EXPECT_EQ(picture_of([](HDC dc) {
                   HBRUSH b = CreateSolidBrush(kBrush);
                   HGDIOBJ old = SelectObject(dc, b);
@@ -363,7 +363,7 @@ TEST(GdiEllipse, TwoPixelOrLessIsARectangle) {
     EXPECT_EQ(row_runs(m, 11, 'P'), "");
 }
 
-TEST(GdiEllipse, WidePensMatchRealGdi) {
+TEST(GdiEllipse, WidePensMatchRealGdiUnderWine) {
     EXPECT_EQ(picture_of([](HDC dc) { draw(dc, Shape::Ellipse, 2, true, {{10, 10}, {30, 24}}); }), kWineEllipsePen2);
     EXPECT_EQ(picture_of([](HDC dc) { draw(dc, Shape::Ellipse, 6, true, {{10, 10}, {30, 24}}); }), kWineEllipsePen6);
 }
@@ -398,7 +398,7 @@ TEST(GdiPolygon, CollinearDrawsOnlyThePenAndEqualPointsNothing) {
     EXPECT_EQ(m.picture(), "");
 }
 
-TEST(GdiPolygon, WidePenMatchesRealGdi) {
+TEST(GdiPolygon, WidePenMatchesRealGdiUnderWine) {
     EXPECT_EQ(picture_of([](HDC dc) { draw(dc, Shape::Polygon, 4, true, {{10, 10}, {40, 12}, {20, 35}}); }),
               kWinePolygonPen4);
 }
@@ -449,7 +449,7 @@ TEST(GdiLine, ZeroLengthDrawsNothingAndLineToMovesThePosition) {
     EXPECT_EQ(previous.y, 1);
 }
 
-TEST(GdiLine, WidePensMatchRealGdi) {
+TEST(GdiLine, WidePensMatchRealGdiUnderWine) {
     static void (*lines)(HDC, int) = [](HDC dc, int width) {
         draw(dc, Shape::Line, width, false, {{20, 10}, {20, 10}});
         draw(dc, Shape::Line, width, false, {{40, 10}, {50, 10}});
