@@ -11,10 +11,9 @@ rounds="${1:-8}"
 frames="${2:-1500}"
 scripts/install-deps.sh windows
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAPLO_TESTS=OFF > /dev/null
+cmake --preset bench > /dev/null
 cmake --build build-bench --target frame_timer > /dev/null
-cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" > /dev/null
+cmake --preset windows > /dev/null
 cmake --build build-windows --target frame_timer > /dev/null
 
 . "$root/scripts/wine-prefix.sh"

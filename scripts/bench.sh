@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh bench
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAPLO_TESTS=OFF > /dev/null
+cmake --preset bench > /dev/null
 cmake --build build-bench
 for program in frame_bench scripted_run_bench gdi_bench text_bench; do
     if [ -x "build-bench/bench/$program" ]; then

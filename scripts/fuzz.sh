@@ -14,8 +14,7 @@ names=("$@")
 
 scripts/install-deps.sh fuzz
 build="$root/build-fuzz"
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DKAPLO_FUZZ=ON -DKAPLO_TESTS=OFF -DKAPLO_BENCH=OFF > /dev/null
+cmake --preset fuzz > /dev/null
 cmake --build "$build" --target "${names[@]}"
 
 # Leaks are checked after every input that allocated more than it freed; the

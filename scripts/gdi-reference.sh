@@ -10,8 +10,7 @@ root="$(pwd)"
 scripts/install-deps.sh windows
 
 build="$root/build-windows"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" > /dev/null
+cmake --preset windows -B "$build" > /dev/null
 cmake --build "$build" --target gdi_probe null_probe > "$build/gdi_probe_build.log" 2>&1 ||
     { grep -E 'error|FAILED' "$build/gdi_probe_build.log" >&2; exit 1; }
 

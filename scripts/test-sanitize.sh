@@ -13,13 +13,13 @@ cd "$(dirname "$0")/.."
 # the C library's would, since the layer's callers check for it.
 case "${1:-address}" in
 address)
-    dir=build-asan option=KAPLO_SANITIZE skip=()
+    dir=build-asan preset=asan skip=()
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:allocator_may_return_null=1:strict_string_checks=1:detect_stack_use_after_return=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     export LSAN_OPTIONS="suppressions=$(pwd)/fuzz/lsan.supp"
     ;;
 thread)
-    dir=build-tsan option=KAPLO_TSAN skip=(-E '^Sdl')
+    dir=build-tsan preset=tsan skip=(-E '^Sdl')
     export TSAN_OPTIONS="halt_on_error=1:allocator_may_return_null=1"
     ;;
 *)
@@ -28,7 +28,7 @@ thread)
     ;;
 esac
 scripts/install-deps.sh
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -D"$option"=ON -DKAPLO_BENCH=OFF > /dev/null
+cmake --preset "$preset" > /dev/null
 cmake --build "$dir"
 cd "$dir"
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j2 --timeout 600 "${skip[@]}"

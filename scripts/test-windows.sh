@@ -69,8 +69,7 @@ fi
 start=$(date +%s)
 build="$(realpath -m "${1:-build-windows}")"
 scripts/install-deps.sh windows
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" > /dev/null
+cmake --preset windows -B "$build" > /dev/null
 # Build all that builds; a test program that does not build counts as a failure
 # (old copies, and the game's, are removed first so that none of them runs in its place).
 rm -f "$build"/tests/*.exe "$build/game/kaplo_game.exe" "$build"/examples/*.exe
