@@ -64,14 +64,21 @@ HWND gdi_dc_window(HDC handle) {
     return dc ? dc->owner : nullptr;
 }
 
-// Sets the text colour; returns the previous one.
-COLORREF WINAPI SetTextColor(HDC handle, COLORREF color) {
+namespace {
+
+// Sets one of a DC's colours; returns the previous one, CLR_INVALID for a bad DC.
+COLORREF set_color(HDC handle, COLORREF GdiDc::*field, COLORREF color) {
     GdiDc *dc = gdi_dc(handle);
     if (!dc) return CLR_INVALID;
-    COLORREF previous = dc->text_color;
-    dc->text_color = color & 0xFFFFFF;
+    COLORREF previous = dc->*field;
+    dc->*field = color & 0xFFFFFF;
     return previous;
 }
+
+}  // namespace
+
+// Sets the text colour; returns the previous one.
+COLORREF WINAPI SetTextColor(HDC handle, COLORREF color) { return set_color(handle, &GdiDc::text_color, color); }
 
 // The text colour.
 COLORREF WINAPI GetTextColor(HDC handle) {
@@ -101,13 +108,7 @@ COLORREF WINAPI GetBkColor(HDC handle) {
 }
 
 // Sets the background colour; returns the previous one.
-COLORREF WINAPI SetBkColor(HDC handle, COLORREF color) {
-    GdiDc *dc = gdi_dc(handle);
-    if (!dc) return CLR_INVALID;
-    COLORREF previous = dc->bk_color;
-    dc->bk_color = color & 0xFFFFFF;
-    return previous;
-}
+COLORREF WINAPI SetBkColor(HDC handle, COLORREF color) { return set_color(handle, &GdiDc::bk_color, color); }
 
 // Moves the current position; the old one goes to *previous.
 BOOL WINAPI MoveToEx(HDC handle, int x, int y, LPPOINT previous) {

@@ -95,7 +95,7 @@ void user_present_dirty() {
     for (Window *w : user_windows()) {
         if (!w->dirty) continue;
         w->dirty = false;
-        if (w->visible) user_backend()->present(w);
+        if (w->visible && user_backend()->present) user_backend()->present(w);
     }
 }
 

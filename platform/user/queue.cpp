@@ -253,7 +253,7 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT filter_min, UINT filter_max) 
     if (!msg || !b) return -1;
     if (hwnd && !user_window(hwnd)) return -1;
     for (;;) {
-        b->poll();
+        if (b->poll) b->poll();
         for (auto it = posted.begin(); it != posted.end(); ++it) {
             if (!passes(hwnd, filter_min, filter_max, it->hwnd, it->message)) continue;
             *msg = *it;
@@ -271,7 +271,7 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT filter_min, UINT filter_max) 
         if (take_paint(msg, hwnd, filter_min, filter_max)) return TRUE;
         if (take_timer(msg, hwnd, filter_min, filter_max)) return TRUE;
         user_present_dirty();
-        b->wait(user_next_timer_due());
+        if (b->wait) b->wait(user_next_timer_due());
     }
 }
 

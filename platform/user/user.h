@@ -78,24 +78,25 @@ struct InputEvent {
     DWORD time = 0;
 };
 
-// What a backend offers the layer.
+// What a backend offers the layer. A backend fills its table by field name;
+// an entry it leaves null has nothing to do (window_created: the window
+// opens at once), except now, which every backend has.
 struct Backend {
-    const char *name;
-    uint64_t (*now)();                       // milliseconds
-    bool (*window_created)(Window *w);       // false: the window cannot be shown
-
-    void (*window_destroyed)(Window *w);
-    void (*window_shown)(Window *w, bool visible);
-    void (*window_resized)(Window *w);       // surface size changed
-    void (*window_drawn)(Window *w);         // pixels changed (frames, dirty marks)
-    void (*present)(Window *w);              // show the surface and its overlay
-    void (*poll)();                          // take in input without waiting
+    const char *name = "";
+    uint64_t (*now)() = nullptr;             // milliseconds
+    bool (*window_created)(Window *w) = nullptr;   // false: the window cannot be shown
+    void (*window_destroyed)(Window *w) = nullptr;
+    void (*window_shown)(Window *w, bool visible) = nullptr;
+    void (*window_resized)(Window *w) = nullptr;   // surface size changed
+    void (*window_drawn)(Window *w) = nullptr;     // pixels changed (frames, dirty marks)
+    void (*present)(Window *w) = nullptr;          // show the surface and its overlay
+    void (*poll)() = nullptr;                      // take in input without waiting
     // Waits until input arrives or the clock reaches deadline (UINT64_MAX:
     // no deadline). Returns when something may be ready.
-    void (*wait)(uint64_t deadline);
-    void (*shutdown)();
-    int screen_width;
-    int screen_height;
+    void (*wait)(uint64_t deadline) = nullptr;
+    void (*shutdown)() = nullptr;
+    int screen_width = 1280;
+    int screen_height = 1024;
 };
 
 // ---- layer (windows.cpp) ----

@@ -120,7 +120,7 @@ void user_resize_client(Window *w, bool tell_backend) {
     if (!w->store || w->store->surface.width != cw || w->store->surface.height != sh) {
         user_release_surface(w->store);
         w->store = user_new_surface(cw, sh, 0xFFFFFF);
-        if (tell_backend && backend && w->backend_data) backend->window_resized(w);
+        if (tell_backend && backend && w->backend_data && backend->window_resized) backend->window_resized(w);
         w->update = RECT{0, 0, cw, ch};
         w->erase = true;
         w->title_rects.clear();
@@ -134,7 +134,7 @@ void user_reset() {
     for (auto &kv : windows) {
         Window *w = kv.second.get();
         menu_close(w);
-        if (backend && w->backend_data) backend->window_destroyed(w);
+        if (backend && w->backend_data && backend->window_destroyed) backend->window_destroyed(w);
         user_release_surface(w->store);
     }
     windows.clear();
@@ -224,7 +224,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     user_resize_client(w);
     w->update = RECT{0, 0, 0, 0};
     w->erase = false;
-    if (!backend->window_created(w)) {  // nowhere to show it: undo the record, send nothing
+    if (backend->window_created && !backend->window_created(w)) {  // nowhere to show it: undo the record, send nothing
         user_release_surface(w->store);
         windows.erase(reinterpret_cast<uintptr_t>(hwnd));
         return nullptr;
@@ -277,7 +277,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int show) {
         if (!(w = user_window(hwnd))) return TRUE;
         menu_close(w);
         w->visible = false;
-        backend->window_shown(w, false);
+        if (backend->window_shown) backend->window_shown(w, false);
         if (focus_window == hwnd) move_focus(nullptr);
         return TRUE;
     }
@@ -290,7 +290,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int show) {
         w->update = RECT{0, 0, w->client_w, w->client_h};
         w->erase = true;
         if (w->menu) menu_draw_bar(w);
-        backend->window_shown(w, true);
+        if (backend->window_shown) backend->window_shown(w, true);
     }
     if (activate && focus_window != hwnd) {
         SendMessageA(hwnd, WM_ACTIVATE, 1 /* WA_ACTIVE */, 0);
@@ -309,7 +309,7 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
     menu_close(w);
     if (w->visible) {
         w->visible = false;
-        backend->window_shown(w, false);
+        if (backend->window_shown) backend->window_shown(w, false);
     }
     if (focus_window == hwnd) focus_window = nullptr;
     user_kill_window_timers(hwnd);
@@ -318,7 +318,7 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
     user_purge_window(hwnd);
     user_kill_window_timers(hwnd);
     if (w->menu) user_destroy_menu_tree(w->menu);
-    if (backend && w->backend_data) backend->window_destroyed(w);
+    if (backend && w->backend_data && backend->window_destroyed) backend->window_destroyed(w);
     user_release_surface(w->store);
     windows.erase(reinterpret_cast<uintptr_t>(hwnd));
     return TRUE;

@@ -107,6 +107,25 @@ void draw_sampler(HDC dc) {
 // Pen widths of the rule pictures: the null pen, 0 (one pixel), 1 to 7 and 9.
 const int kWidths[10] = {-1, 0, 1, 2, 3, 4, 5, 6, 7, 9};
 
+// A box of a rule picture, relative to its column, and its brush: 0 none, 1
+// a colour of its own, 2 the pen's colour.
+struct Box {
+    int l, t, r, b, brush;
+};
+
+// One column per pen width of kWidths, 15 pixels apart from x0, each holding
+// the boxes in that pen, a colour for each.
+void width_columns(HDC dc, Shape s, int x0, const std::vector<Box> &boxes) {
+    for (int i = 0; i < 10; i++) {
+        const int x = x0 + i * 15;
+        for (int k = 0; k < (int)boxes.size(); k++) {
+            const Box &box = boxes[(size_t)k];
+            const COLORREF pen = hue(i + k), brush = box.brush == 2 ? pen : hue(i + k + 3);
+            shape(dc, s, kWidths[i], pen, box.brush != 0, brush, {{x + box.l, box.t}, {x + box.r, box.b}});
+        }
+    }
+}
+
 // A pattern for the copy pictures: stripes, a diagonal and a disc, so that
 // any shift or flip shows.
 void draw_pattern(HDC dc, int width, int height) {
@@ -158,14 +177,9 @@ TEST(GdiGolden, SamplerMatchesItsGoldenImage) {
 // smaller, a wide pen off centre, reversed corners not normalised.
 TEST(GdiGolden, RectanglesKeepRightAndBottomEdgesOutAndCentreWidePens) {
     MemoryDc m(160, 100);
-    for (int i = 0; i < 10; i++) {
-        const int x = 6 + i * 15, w = kWidths[i];
-        shape(m.dc, Shape::Rectangle, w, hue(i), true, hue(i + 3), {{x, 6}, {x + 11, 20}});
-        shape(m.dc, Shape::Rectangle, w, hue(i), false, 0, {{x, 28}, {x + 11, 40}});
-        shape(m.dc, Shape::Rectangle, w, hue(i), true, hue(i), {{x, 48}, {x + 11, 58}});
-        shape(m.dc, Shape::Rectangle, w, hue(i + 1), true, hue(i + 4), {{x + 11, 76}, {x, 66}});
-        shape(m.dc, Shape::Rectangle, w, hue(i + 2), true, hue(i + 5), {{x, 84}, {x + 1 + i % 3, 94}});
-    }
+    width_columns(m.dc, Shape::Rectangle, 6,
+                  {{0, 6, 11, 20, 1}, {0, 28, 11, 40, 0}, {0, 48, 11, 58, 2}, {11, 76, 0, 66, 1},  // reversed
+                   {0, 84, 1, 94, 1}, {4, 84, 6, 94, 1}, {9, 84, 12, 94, 2}});                      // 1 to 3 wide
     expect_golden("rectangles", m);
 }
 
@@ -173,13 +187,9 @@ TEST(GdiGolden, RectanglesKeepRightAndBottomEdgesOutAndCentreWidePens) {
 // drawn as rectangles, a wide pen's band uneven or its brush spilling out.
 TEST(GdiGolden, EllipsesStayInscribedAtEveryPenWidth) {
     MemoryDc m(160, 100);
-    for (int i = 0; i < 10; i++) {
-        const int x = 5 + i * 15, w = kWidths[i];
-        shape(m.dc, Shape::Ellipse, w, hue(i), true, hue(i + 3), {{x, 5}, {x + 13, 20}});
-        shape(m.dc, Shape::Ellipse, w, hue(i), false, 0, {{x, 26}, {x + 12, 38}});
-        shape(m.dc, Shape::Ellipse, 1, hue(i + 1), true, hue(i + 4), {{x, 46}, {x + 1 + i, 46 + 1 + i}});
-        shape(m.dc, Shape::Ellipse, w, hue(i + 2), true, hue(i + 6), {{x + 2, 62}, {x + 5, 95}});
-    }
+    width_columns(m.dc, Shape::Ellipse, 5, {{0, 5, 13, 20, 1}, {0, 26, 12, 38, 0}, {2, 62, 5, 95, 2}});
+    for (int i = 0; i < 10; i++)  // boxes of 1 x 1 to 10 x 10
+        shape(m.dc, Shape::Ellipse, 1, hue(i + 1), true, hue(i + 4), {{5 + i * 15, 46}, {6 + i * 16, 47 + i}});
     expect_golden("ellipses", m);
 }
 

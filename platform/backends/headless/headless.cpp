@@ -42,12 +42,6 @@ bool fail_windows = false;
 // A window without a display opens at once, unless a test made opening fail.
 bool window_created(Window *) { return !fail_windows; }
 
-// Nothing to close, show, resize, present or poll without a display.
-void window_destroyed(Window *) {}
-void window_shown(Window *, bool) {}
-void window_resized(Window *) {}
-void present(Window *) {}
-void poll() {}
 
 // Keeps a frame of what the window now shows, reusing the oldest buffer.
 void window_drawn(Window *w) {
@@ -95,29 +89,17 @@ void wait(uint64_t) {
     if (clock_ms < due) clock_ms = due;
 }
 
-// Nothing to close.
-void shutdown() {}
-
-// The backend's table, filled by field name.
+// The backend's table, filled by field name; without a display there is
+// nothing to show, present, poll or close.
 Backend headless_backend() {
-    Backend b{};
+    Backend b;
     b.name = "headless";
     b.now = now;
     b.window_created = window_created;
-    b.window_destroyed = window_destroyed;
-    b.window_shown = window_shown;
-    b.window_resized = window_resized;
     b.window_drawn = window_drawn;
-    b.present = present;
-    b.poll = poll;
     b.wait = wait;
-    b.shutdown = shutdown;
-    b.screen_width = 1280;
-    b.screen_height = 1024;
     return b;
 }
-
-Backend headless = headless_backend();
 
 // Queues one mouse event at a client point.
 void push_mouse(HWND hwnd, UINT message, int x, int y) {
@@ -166,6 +148,7 @@ void platform_use_headless(void) {
     history = 4;
     rings.clear();
     fail_windows = false;
+    static Backend headless = headless_backend();
     user_set_backend(&headless);
 }
 

@@ -345,10 +345,10 @@ void shutdown() {
     if (!display_lost()) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-// The backend's table, filled by field name; the screen size is the
+// The backend's table, filled by field name; the screen size becomes the
 // desktop's once the display is open.
 Backend desktop_backend() {
-    Backend b{};
+    Backend b;
     b.name = "sdl";
     b.now = now;
     b.window_created = window_created;
@@ -360,8 +360,6 @@ Backend desktop_backend() {
     b.poll = poll;
     b.wait = wait;
     b.shutdown = shutdown;
-    b.screen_width = 1280;
-    b.screen_height = 1024;
     return b;
 }
 
