@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="${1:-build}"
 scripts/install-deps.sh
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake --preset default -B "$dir" > /dev/null
 stamp="$(mktemp)"
 trap 'rm -f "$stamp"' EXIT
 sleep 1  # file times count in whole seconds on some file systems

@@ -100,7 +100,7 @@ fi
 if [ "$windows" -eq 1 ]; then
     pkg_build="$root/build-kaplo-windows"
     deps=(windows)
-    configure_extra=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake")
+    preset=package-windows
     targets=(kaplo)
     triple=x86_64-w64-mingw32
     cc="$triple-gcc-posix" cxx="$triple-g++-posix" nm="$triple-nm"
@@ -109,7 +109,7 @@ if [ "$windows" -eq 1 ]; then
 else
     pkg_build="$root/build-kaplo"
     deps=()
-    configure_extra=()
+    preset=package
     targets=(kaplo platform kaplo_main)
     cc=cc cxx=c++ nm=nm
     link_extra=()
@@ -132,8 +132,7 @@ if package_changed; then
     echo "$me: building the KAPLO package into $pkg_build (once; about a minute)"
     mkdir -p "$pkg_build"
     log="$pkg_build/package-build.log"
-    if ! { cmake -S "$root" -B "$pkg_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DKAPLO_TESTS=OFF -DKAPLO_BENCH=OFF "${configure_extra[@]}" &&
+    if ! { (cd "$root" && cmake --preset "$preset") &&
         cmake --build "$pkg_build" --target "${targets[@]}" &&
         cmake --install "$pkg_build" --prefix "$prefix"; } > "$log" 2>&1; then
         tail -n 30 "$log" >&2
