@@ -114,6 +114,26 @@ TEST_F(FramePaintTest, EachDrawingIsAFrameAndOldOnesAreKept) {
     EXPECT_FALSE(headless_frame_pixel(hwnd, 4, 10, 10, &p));
 }
 
+// Text on a window DC is drawn through the shapes' canvas: its cells land at
+// client coordinates below the menu bar, and none of it reaches the bar.
+TEST_F(FramePaintTest, TextCellsLandInTheClientAreaAndNotOnTheMenuBar) {
+    fill(RGB(255, 255, 255));
+    DWORD bar;
+    ASSERT_TRUE(headless_frame_pixel(hwnd, 0, 2, -2, &bar));
+    SetBkMode(dc, OPAQUE);
+    SetBkColor(dc, RGB(0, 0, 255));
+    TextOutA(dc, 0, -8, "  ", 2);  // a 16-pixel cell from 8 rows above the client area
+    DWORD p;
+    ASSERT_TRUE(headless_frame_pixel(hwnd, 0, 2, 0, &p));
+    EXPECT_EQ(p, 0x0000FFu);
+    ASSERT_TRUE(headless_frame_pixel(hwnd, 0, 2, 7, &p));
+    EXPECT_EQ(p, 0x0000FFu);
+    ASSERT_TRUE(headless_frame_pixel(hwnd, 0, 2, 8, &p));
+    EXPECT_EQ(p, 0xFFFFFFu);
+    ASSERT_TRUE(headless_frame_pixel(hwnd, 0, 2, -2, &p));
+    EXPECT_EQ(p, bar);
+}
+
 TEST_F(FramePaintTest, HistoryIsBoundedButTheCountIsNot) {
     headless_set_frame_history(2);
     long before = headless_frame_count(hwnd);
