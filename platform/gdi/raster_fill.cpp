@@ -5,14 +5,12 @@
 
 #include "gdi/raster_internal.h"
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if KAPLO_RASTER_AVX2
 #include <immintrin.h>
-
-namespace {
 
 // Fills n >= 16 pixels with 32-byte stores: an unaligned first store, an
 // aligned run, and an overlapping last store.
-__attribute__((target("avx2"))) void fill_avx2(uint32_t *p, int64_t n, uint32_t color) {
+__attribute__((target("avx2"))) void fill_pixels_avx2(uint32_t *p, int64_t n, uint32_t color) {
     const __m256i v = _mm256_set1_epi32((int)color);
     uint32_t *end = p + n;
     _mm256_storeu_si256(reinterpret_cast<__m256i *>(p), v);
@@ -25,39 +23,26 @@ __attribute__((target("avx2"))) void fill_avx2(uint32_t *p, int64_t n, uint32_t 
     _mm256_storeu_si256(reinterpret_cast<__m256i *>(end - 8), v);
 }
 
-const bool g_has_avx2 = __builtin_cpu_supports("avx2");
-
-}  // namespace
+extern const bool raster_has_avx2 = __builtin_cpu_supports("avx2");
 #endif
 
-namespace {
-
 // Fills n >= 16 pixels with wmemset (the C library's vectorised 32-bit fill).
-void fill_wmemset(uint32_t *p, int64_t n, uint32_t color) {
+void fill_pixels_wmemset(uint32_t *p, int64_t n, uint32_t color) {
     static_assert(sizeof(wchar_t) == sizeof(uint32_t), "32-bit wchar_t expected");
     wmemset(reinterpret_cast<wchar_t *>(p), (wchar_t)color, (size_t)n);
 }
 
+namespace {
+
 // The long fill for this processor: 32-byte stores where it has them, else wmemset.
 typedef void (*LongFill)(uint32_t *, int64_t, uint32_t);
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-const LongFill g_fill_long = g_has_avx2 ? fill_avx2 : fill_wmemset;
+#if KAPLO_RASTER_AVX2
+const LongFill g_fill_long = raster_has_avx2 ? fill_pixels_avx2 : fill_pixels_wmemset;
 #else
-const LongFill g_fill_long = fill_wmemset;
+const LongFill g_fill_long = fill_pixels_wmemset;
 #endif
 
 }  // namespace
-
-// Fills n >= 16 pixels with one value.
-void fill_pixels_long(uint32_t *p, int64_t n, uint32_t color) {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-    if (g_has_avx2) {
-        fill_avx2(p, n, color);
-        return;
-    }
-#endif
-    fill_wmemset(p, n, color);
-}
 
 // Fills the rectangle [l, r) x [t, b): rows of 16 pixels or more call the
 // long fill directly, narrower ones stay inline.
@@ -70,7 +55,7 @@ void raster_fill_rect(const Canvas &c, int64_t l, int64_t t, int64_t r, int64_t 
     uint32_t *row = c.pixels + (t + c.org_y) * c.stride + (l + c.org_x);
     const int64_t n = r - l, stride = c.stride;
     if (n >= 16) {
-        const LongFill fill = g_fill_long ? g_fill_long : fill_wmemset;  // set before main
+        const LongFill fill = g_fill_long ? g_fill_long : fill_pixels_wmemset;  // set before main
         for (int64_t y = t; y < b; y++, row += stride) fill(row, n, color);
     } else if (n == 1) {
         for (int64_t y = t; y < b; y++, row += stride) *row = color;

@@ -12,17 +12,20 @@
 
 #include "gdi/raster.h"
 
+// The small helpers below have internal linkage: each converter file keeps
+// its own copy, which the compiler fits to that file's callers.
+
 typedef __int128 i128;
 
 // Floor division for a positive divisor.
-inline int64_t floor_div(i128 n, i128 d) {
+static inline int64_t floor_div(i128 n, i128 d) {
     i128 q = n / d;
     if ((n % d) != 0 && n < 0) q -= 1;
     return (int64_t)q;
 }
 
 // Floor division for a positive divisor, in 64 bits.
-inline int64_t floor_div64(int64_t n, int64_t d) { return n / d - ((n % d != 0) && (n < 0)); }
+static inline int64_t floor_div64(int64_t n, int64_t d) { return n / d - ((n % d != 0) && (n < 0)); }
 
 // ---- 32.32 fixed point -------------------------------------------------
 
@@ -35,21 +38,21 @@ inline int64_t floor_div64(int64_t n, int64_t d) { return n / d - ((n % d != 0) 
 constexpr int64_t kFixedLimit = int64_t(1) << 29;
 
 // Whether values with denominator den in columns (lo, hi) may be stepped in fixed point over rows rows.
-inline bool fits_fixed(int64_t lo, int64_t hi, int64_t den, int64_t rows) {
+static inline bool fits_fixed(int64_t lo, int64_t hi, int64_t den, int64_t rows) {
     const int64_t two32 = int64_t(1) << 32;
     return lo > -kFixedLimit && hi < kFixedLimit && den < two32 && rows < two32 &&
            (uint64_t)den * (uint64_t)rows <= (uint64_t)two32;
 }
 
 // v + rem / den (0 <= rem < den <= 2^32) in 32.32 fixed point, rounded up.
-inline int64_t fixed_from(int64_t v, int64_t rem, int64_t den) {
+static inline int64_t fixed_from(int64_t v, int64_t rem, int64_t den) {
     return (int64_t)((uint64_t)v << 32) + (int64_t)((((uint64_t)rem << 32) + (uint64_t)den - 1) / (uint64_t)den);
 }
 
 // Fills [lo, hi) of a row: straight when the band lies inside the canvas
 // (kInside), else clamped to its columns.
 template <bool kInside>
-inline void row_span(const Canvas &c, uint32_t *row, int64_t lo, int64_t hi, uint32_t color) {
+static inline void row_span(const Canvas &c, uint32_t *row, int64_t lo, int64_t hi, uint32_t color) {
     if (kInside)
         fill_pixels(row + lo, hi - lo, color);
     else
@@ -58,9 +61,10 @@ inline void row_span(const Canvas &c, uint32_t *row, int64_t lo, int64_t hi, uin
 
 // Rows of a band whose runs are known in order: each row from the left run's
 // start to the right run's end. Clamped to the canvas's columns unless kInside.
+// Kept out of line, so that its loop keeps its few values in registers.
 template <bool kInside>
-void ordered_side_rows(const Canvas &c, uint32_t *row, int64_t rows, int64_t ls, int64_t l_step, int64_t re,
-                       int64_t r_step, uint32_t color) {
+[[gnu::noinline]] static void ordered_side_rows(const Canvas &c, uint32_t *row, int64_t rows, int64_t ls,
+                                                int64_t l_step, int64_t re, int64_t r_step, uint32_t color) {
     const int64_t stride = c.stride;
     re += int64_t(1) << 32;  // one column on: the run's end becomes the span's end
     for (; rows > 0; rows--, row += stride) {
@@ -120,7 +124,7 @@ struct EllipseRows {
 void make_rows(EllipseRows &e, int64_t l, int64_t t, int64_t r, int64_t bottom);
 
 // Visible rows of a box [t, b): the clip applied once.
-inline void visible_rows(const Canvas &c, int64_t t, int64_t b, int64_t *from, int64_t *to) {
+static inline void visible_rows(const Canvas &c, int64_t t, int64_t b, int64_t *from, int64_t *to) {
     *from = std::max(t, c.y0);
     *to = std::min(b, c.y1);
 }
