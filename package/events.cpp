@@ -126,9 +126,11 @@ int wait_for_event(EventRecord *event) {
 }
 
 // Waits for the next event and hands out its kind, position and character.
+// Without a drawing window (none opened, or it could not be) no event can
+// ever come, so the program is told to quit instead of waiting forever.
 int KAPLO_next_event(int *x, int *y, char *key) {
     EventRecord event = {0, 0, 0};
-    int kind = wait_for_event(&event);
+    int kind = package_state.drawing_window == nullptr ? KAPLO_QUIT : wait_for_event(&event);
     if (x != nullptr) *x = event.x;
     if (y != nullptr) *y = event.y;
     if (key != nullptr) *key = event.key;

@@ -20,7 +20,7 @@ static std::string describe(const PlatformCounts &c) {
 
 using HeadlessTest = PackageTest;
 
-TEST_F(HeadlessTest, WithoutWindowsBeginReturnsOneAndRequestsNeedingTheDrawingWindowReturnZero) {
+TEST_F(HeadlessTest, WithoutWindowsBeginReturnsOneRequestsReturnZeroAndTheNextEventIsQuit) {
     headless_fail_windows(1);
     EXPECT_EQ(KAPLO_begin(nullptr, nullptr, nullptr, SW_SHOWNORMAL), 1);
     EXPECT_EQ(package_state.drawing_window, nullptr);
@@ -29,6 +29,14 @@ TEST_F(HeadlessTest, WithoutWindowsBeginReturnsOneAndRequestsNeedingTheDrawingWi
     EXPECT_EQ(KAPLO_set_logging(1), 0);
     EXPECT_EQ(package_state.running, 0);
     EXPECT_EQ(KAPLO_circle(RED, 10, 10, 5), 1);  // the back buffer is still there to draw on
+    // No event can come: the program is told to quit at once rather than
+    // waiting forever (a hook ends the wait should it ever start).
+    static int waits = 0;
+    waits = 0;
+    headless_set_idle_hook([](void *) { waits++ < 3 ? (void)0 : PostQuitMessage(0); }, nullptr);
+    EXPECT_EQ(KAPLO_next_event(nullptr, nullptr, nullptr), KAPLO_QUIT);
+    EXPECT_EQ(waits, 0);
+    headless_set_idle_hook(nullptr, nullptr);
     EXPECT_EQ(KAPLO_end(), 1);
 }
 
