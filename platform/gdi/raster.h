@@ -5,12 +5,13 @@
 // that its shape can touch and hands horizontal spans to blit_span, which
 // clamps them to the canvas and fills them at memset speed; text hands rows
 // of glyph coverage to blit_coverage, which clamps them the same way and
-// blends. One file per family: raster_fill.cpp (fills, blits, block copies),
-// raster_rect.cpp, raster_ellipse.cpp, raster_polygon.cpp and
-// raster_triangle.cpp, raster_line.cpp (lines and caps); what they share
-// sits in raster_internal.h. All geometry is
-// done in 64-bit (128-bit where products need it), so any int32 input is safe
-// and costs no more than its visible part.
+// blends (raster_blend.cpp). One file per family: raster_fill.cpp (fills,
+// blits, block copies), raster_rect.cpp, raster_ellipse.cpp,
+// raster_polygon.cpp (Polygon) and raster_polyfill.cpp (the fill),
+// raster_line.cpp (lines and caps); what they share sits in
+// raster_internal.h. All geometry is done in 64-bit (128-bit where products
+// need it), so any int32 input is safe and costs no more than its visible
+// part.
 #pragma once
 
 #include <cstdint>

@@ -153,9 +153,3 @@ const Disc &disc_for(int64_t width);
 void disc_rows(const Canvas &c, const Disc &d, int64_t x, int64_t y, uint32_t color);
 // The body of a wide line (the band of the pen's width along it), without caps.
 void wide_body(const Canvas &c, int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t width, uint32_t color);
-
-// ---- triangles ---------------------------------------------------------
-
-// A triangle filled and outlined in one colour by a one-pixel pen, walked
-// side by side in one pass (the polygon family's fast case).
-void filled_outlined_triangle(const Canvas &c, const PixelPoint *points, uint32_t color);

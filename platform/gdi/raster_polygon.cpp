@@ -1,267 +1,315 @@
-// Polygons by the alternate rule: the general active-edge fill on 24.8
-// fixed-point corners, the faster walk of parallelograms (wide line bodies),
-// and Polygon() with its brush and pen.
+// Polygon(): the brush fills by the alternate rule (raster_polyfill.cpp),
+// then the pen outlines edge by edge; a triangle that the pen outlines in
+// the brush's colour (the game's most common shape) is walked in one pass
+// instead: each side's one-pixel outline runs and the fill between them, the
+// run ends stepped in 32.32 fixed point, 64-bit arithmetic for corners near
+// the origin and 128-bit otherwise.
 #include "gdi/raster_internal.h"
 
 namespace {
 
-// One non-horizontal edge, oriented downwards, stepping its exact x from row
-// to row: x = q + r / den, 0 <= r < den, in pixels.
-struct Edge {
-    int64_t y_first, y_end;  // rows first <= y < end
-    int64_t q, r, den;       // current x
-    int64_t step_q, step_r;  // x advance per row
-    int64_t x_lo, x_hi;      // ceil(x) stays within [x_lo, x_hi]
-    int dir;                 // +1 for an edge going down in the input order
+// Floor division by a positive divisor.
+inline int64_t floor_by(int64_t n, int64_t d) { return floor_div64(n, d); }
+// Floor division by a positive divisor, in 64 bits when the dividend fits.
+inline int64_t floor_by(i128 n, int64_t d) {
+    if (n == (i128)(int64_t)n) return floor_div64((int64_t)n, d);
+    return floor_div(n, d);
+}
+
+// One side of a triangle as its one-pixel outline draws it, end points
+// included: on row top + k its pixels are the run [S(k), E(k)], where
+// S(k) = floor((s0 + k step) / den) and E(k) = floor((e0 + k step) / den).
+// A side that leans less than 45 degrees (x-major) covers every column whose
+// rounded row is this one; a steeper side covers one pixel a row, its column
+// rounded (a tie to the smaller value), so S = E. Away from its end rows a
+// run needs no clamping; on them it is clamped to the side's columns. W is
+// int64_t for corners near the origin, __int128 for any others.
+template <class W>
+struct Side {
+    int64_t top, bottom;  // rows covered, both included
+    int64_t xmin, xmax;   // columns covered
+    bool flat;            // horizontal: one run on row top
+    W s0, e0;
+    int64_t step, den;
 };
 
-// Moves an edge's x on by n rows at once (n den <= 2^32).
-inline void skip_edge(Edge &e, int64_t n) {
-    e.q += n * e.step_q;
-    e.r += n * e.step_r;
-    int64_t carry = e.r / e.den;
-    e.q += carry;
-    e.r -= carry * e.den;
+// The side from p to q (in any order).
+template <class W>
+Side<W> make_side(PixelPoint p, PixelPoint q) {
+    if (p.y > q.y) std::swap(p, q);
+    Side<W> s;
+    s.top = p.y;
+    s.bottom = q.y;
+    s.xmin = std::min(p.x, q.x);
+    s.xmax = std::max(p.x, q.x);
+    s.flat = p.y == q.y;
+    if (s.flat) return s;
+    const int64_t xt = p.x, mx = (int64_t)q.x - p.x, dy = (int64_t)q.y - p.y, dx = mx < 0 ? -mx : mx;
+    s.den = 2 * dy;
+    const W d = s.den;
+    if (dx < dy) {  // steep: column xt + round(k mx / dy)
+        s.step = 2 * mx;
+        s.s0 = s.e0 = d * xt + dy - 1;
+    } else if (mx >= 0) {  // run from T(k) to T(k + 1) - 1 columns right of xt,
+        // where T(k) = floor(((2k - 1) dx + 2 dy) / 2 dy)
+        s.step = 2 * dx;
+        s.s0 = d * xt - dx + 2 * dy;
+        s.e0 = d * (xt - 1) + dx + 2 * dy;
+    } else {  // the same run mirrored: columns left of xt
+        s.step = -2 * dx;
+        s.s0 = d * (xt + 2) - 1 - dx - 2 * dy;
+        s.e0 = d * (xt + 1) - 1 + dx - 2 * dy;
+    }
+    return s;
 }
 
-// ceil(x) of an edge, in fixed point.
-inline int64_t edge_ceil_fixed(const Edge &e) {
-    return e.r > 0 ? fixed_from(e.q + 1, e.r - 1, e.den) : fixed_from(e.q, e.den - 1, e.den);
+// Widens [*lo, *hi] by the side's run on row y, if it covers that row.
+template <class W>
+void add_side_run(const Side<W> &s, int64_t y, int64_t *lo, int64_t *hi) {
+    if (y < s.top || y > s.bottom) return;
+    int64_t a = s.xmin, b = s.xmax;
+    if (!s.flat) {
+        W k = y - s.top;
+        a = std::max(a, floor_by(s.s0 + k * s.step, s.den));
+        b = std::min(b, floor_by(s.e0 + k * s.step, s.den));
+    }
+    *lo = std::min(*lo, a);
+    *hi = std::max(*hi, b);
 }
 
-// Rows of a two-edge band stepped in fixed point: [ceil(x) of one, ceil(x) of
-// the other) in either order. The values are exactly linear in the row, so
-// when one edge is left of the other on the band's first and last rows it
-// is on every row, and the rows need no comparison. Clamped to the canvas's
-// columns unless kInside. Kept out of line so that its few values stay in
-// registers.
+// A run end stepped row by row: v = floor(n / den) with n = v den + rem.
+struct RunEnd {
+    int64_t v, rem;
+};
+
+// The run end of a numerator n.
+template <class W>
+RunEnd run_end_of(W n, int64_t den) {
+    int64_t v = floor_by(n, den);
+    return {v, (int64_t)(n - (W)v * den)};
+}
+
+// Whether a side's run ends may be stepped in fixed point over rows rows.
+template <class W>
+bool side_fits_fixed(const Side<W> &s, int64_t rows) {
+    return fits_fixed(s.xmin, s.xmax, s.den, rows);
+}
+
+// n / den in 32.32 fixed point, rounded up (den <= 2^32, the quotient below 2^30).
+template <class W>
+int64_t fixed_up(W n, int64_t den) {
+    const int64_t small = int64_t(1) << 30;
+    if (n > -small && n < small) return floor_div64((int64_t)n * (int64_t(1) << 32) + den - 1, den);  // one division
+    RunEnd e = run_end_of(n, den);
+    return fixed_from(e.v, e.rem, den);
+}
+
+// A side's run ends on the current row in fixed point, and their step a row.
+struct FixedRun {
+    int64_t s, e, step;
+};
+
+// Rows of a band stepped in fixed point: each row from the smaller run start
+// to the larger run end; a and b are left on the row after the band. The
+// values are exactly linear in the row, so when one run starts left of the
+// other on the band's first and last rows it does on every row, and the
+// same for the ends: then each row needs no comparison. Clamped to the
+// canvas's columns unless kInside.
 template <bool kInside>
-[[gnu::noinline]] void fixed_edge_rows(const Canvas &c, uint32_t *row, int64_t rows, int64_t a, int64_t a_step,
-                                       int64_t b, int64_t b_step, uint32_t color) {
-    const int64_t stride = c.stride, n1 = rows - 1;
-    const int64_t a1 = a + n1 * a_step, b1 = b + n1 * b_step;
-    if ((a <= b && a1 <= b1) || (b <= a && b1 <= a1)) {  // the right edge is a run ending one column before
-        if (b < a || b1 < a1)
-            ordered_side_rows<kInside>(c, row, rows, b, b_step, a - (int64_t(1) << 32), a_step, color);
+void fixed_side_rows(const Canvas &c, uint32_t *row, int64_t rows, FixedRun &a, FixedRun &b, uint32_t color) {
+    const int64_t n1 = rows - 1, a_step = a.step, b_step = b.step;
+    const int64_t as1 = a.s + n1 * a_step, ae1 = a.e + n1 * a_step, bs1 = b.s + n1 * b_step, be1 = b.e + n1 * b_step;
+    if (a.s <= b.s && as1 <= bs1 && b.e >= a.e && be1 >= ae1) {
+        ordered_side_rows<kInside>(c, row, rows, a.s, a_step, b.e, b_step, color);
+    } else if (b.s <= a.s && bs1 <= as1 && a.e >= b.e && ae1 >= be1) {
+        ordered_side_rows<kInside>(c, row, rows, b.s, b_step, a.e, a_step, color);
+    } else {
+        const int64_t stride = c.stride;
+        int64_t as = a.s, ae = a.e, bs = b.s, be = b.e;
+        for (int64_t n = rows; n > 0; n--, row += stride) {
+            int64_t lo = std::min(as, bs) >> 32, hi = (std::max(ae, be) >> 32) + 1;
+            row_span<kInside>(c, row, lo, hi, color);
+            as += a_step;
+            ae += a_step;
+            bs += b_step;
+            be += b_step;
+        }
+    }
+    a = {as1 + a_step, ae1 + a_step, a_step};
+    b = {bs1 + b_step, be1 + b_step, b_step};
+}
+
+// A side's run ends at row y in fixed point; a flat side's are its ends, unmoving.
+template <class W>
+FixedRun fixed_run_at(const Side<W> &s, int64_t y) {
+    if (s.flat) return {(int64_t)((uint64_t)s.xmin << 32), (int64_t)((uint64_t)s.xmax << 32), 0};
+    W k = y - s.top;
+    int64_t start = fixed_up(s.s0 + k * s.step, s.den);
+    int64_t end = s.e0 == s.s0 ? start : fixed_up(s.e0 + k * s.step, s.den);  // a steep side's run is one pixel
+    return {start, end, fixed_up((W)s.step, s.den)};
+}
+
+// Widens [*lo, *hi] by a side's run on a row it covers, clamped to its columns.
+template <class W>
+void add_fixed_run(const Side<W> &s, const FixedRun &r, int64_t *lo, int64_t *hi) {
+    *lo = std::min(*lo, std::max(r.s >> 32, s.xmin));
+    *hi = std::max(*hi, std::min(r.e >> 32, s.xmax));
+}
+
+// Moves a side's run ends on by one row.
+inline void step_fixed(FixedRun &r) {
+    r.s += r.step;
+    r.e += r.step;
+}
+
+// Fills rows [from, to) where sides a and b both cover the row but neither
+// ends on it: each row is the union of their two runs.
+template <class W>
+void fill_side_band(const Canvas &c, const Side<W> &a, const Side<W> &b, int64_t from, int64_t to, bool inside,
+                    uint32_t color) {
+    if (from >= to) return;
+    uint32_t *row = canvas_row(c, from);
+    const W ka = from - a.top, kb = from - b.top;
+    if (side_fits_fixed(a, to - from) && side_fits_fixed(b, to - from)) {
+        FixedRun ra = fixed_run_at(a, from), rb = fixed_run_at(b, from);
+        if (inside)
+            fixed_side_rows<true>(c, row, to - from, ra, rb, color);
         else
-            ordered_side_rows<kInside>(c, row, rows, a, a_step, b - (int64_t(1) << 32), b_step, color);
+            fixed_side_rows<false>(c, row, to - from, ra, rb, color);
         return;
     }
-    for (; rows > 0; rows--, row += stride) {
-        int64_t lo = std::min(a, b) >> 32, hi = std::max(a, b) >> 32;
-        row_span<kInside>(c, row, lo, hi, color);
-        a += a_step;
-        b += b_step;
+    RunEnd as = run_end_of(a.s0 + ka * a.step, a.den), ae = run_end_of(a.e0 + ka * a.step, a.den);
+    RunEnd bs = run_end_of(b.s0 + kb * b.step, b.den), be = run_end_of(b.e0 + kb * b.step, b.den);
+    const RunEnd a_step = run_end_of(a.step, a.den), b_step = run_end_of(b.step, b.den);
+    for (int64_t y = from; y < to; y++, row += c.stride) {
+        int64_t lo = std::min(as.v, bs.v), hi = std::max(ae.v, be.v) + 1;
+        if (inside)
+            fill_pixels(row + lo, hi - lo, color);
+        else
+            blit_row(c, row, lo, hi, color);
+        for (RunEnd *e : {&as, &ae}) {
+            e->v += a_step.v;
+            e->rem += a_step.rem;
+            if (e->rem >= a.den) e->rem -= a.den, e->v++;
+        }
+        for (RunEnd *e : {&bs, &be}) {
+            e->v += b_step.v;
+            e->rem += b_step.rem;
+            if (e->rem >= b.den) e->rem -= b.den, e->v++;
+        }
     }
 }
 
-// Moves an edge's x on to the next row.
-inline void step_edge(Edge &e) {
-    e.q += e.step_q;
-    e.r += e.step_r;
-    if (e.r >= e.den) {
-        e.r -= e.den;
-        e.q++;
-    }
+// Rows of the bands between the corners' rows, one span a row.
+template <bool kInside>
+void fixed_band(const Canvas &c, int64_t from, int64_t to, FixedRun &a, FixedRun &b, uint32_t color) {
+    if (from < to) fixed_side_rows<kInside>(c, canvas_row(c, from), to - from, a, b, color);
 }
 
-// Smallest integer row n with n * kFixOne >= v.
-int64_t ceil_row(int64_t v) { return v == INT64_MIN ? v >> kFixShift : -((-v) >> kFixShift); }
-
-}  // namespace
-
-// Fills a polygon by the alternate rule with an active edge list.
-void raster_polygon_fill(const Canvas &c, const FixPoint *points, int64_t count, uint32_t color) {
-    if (count < 3 || c.empty()) return;
-    thread_local std::vector<Edge> edges;  // kept between calls: no allocation per polygon
-    thread_local std::vector<Edge *> active;
-    thread_local std::vector<int64_t> xs;
-    edges.clear();
-    active.clear();
-    int64_t row_min = INT64_MAX, row_max = INT64_MIN;
-    for (int64_t i = 0; i < count; i++) {
-        FixPoint p = points[i], q = points[i + 1 < count ? i + 1 : 0];
-        if (p.y == q.y) continue;
-        int dir = 1;
-        if (p.y > q.y) {
-            std::swap(p, q);
-            dir = -1;
-        }
-        Edge e;
-        e.y_first = std::max(ceil_row(p.y), c.y0);
-        e.y_end = std::min(ceil_row(q.y), c.y1);
-        if (e.y_first >= e.y_end) continue;
-        // x(Y) = p.x + (Y - p.y) * dx / dy in fixed units; in pixels that is
-        // (p.x * dy + (Y - p.y) * dx) / (dy * kFixOne).
-        int64_t dx = q.x - p.x, dy = q.y - p.y;
-        const int64_t small = int64_t(1) << 29;
-        if (p.x > -small && p.x < small && dx > -small && dx < small && dy < small && e.y_first > -(1 << 20) &&
-            e.y_first < (1 << 20)) {  // the usual case fits 64 bits
-            int64_t den = dy * kFixOne;
-            int64_t num = p.x * dy + (e.y_first * kFixOne - p.y) * dx;
-            int64_t step = dx * kFixOne;
-            if (((p.x | p.y | q.x | q.y) & (kFixOne - 1)) == 0) {  // whole pixels: each term
-                // carries kFixOne twice; without it the denominator is smaller
-                den /= kFixOne * kFixOne;
-                num /= kFixOne * kFixOne;
-                step /= kFixOne * kFixOne;
-            }
-            e.den = den;
-            e.q = floor_div64(num, den);
-            e.r = num - e.q * den;
-            e.step_q = floor_div64(step, den);
-            e.step_r = step - e.step_q * den;
-        } else {
-            i128 den = (i128)dy * kFixOne;
-            i128 num = (i128)p.x * dy + ((i128)e.y_first * kFixOne - p.y) * dx;
-            e.den = (int64_t)den;
-            e.q = floor_div(num, den);
-            e.r = (int64_t)(num - (i128)e.q * den);
-            i128 step = (i128)dx * kFixOne;
-            e.step_q = floor_div(step, den);
-            e.step_r = (int64_t)(step - (i128)e.step_q * den);
-        }
-        e.x_lo = ceil_row(std::min(p.x, q.x));  // ceil to whole pixels, like a row
-        e.x_hi = ceil_row(std::max(p.x, q.x));
-        e.dir = dir;
-        edges.push_back(e);
-        row_min = std::min(row_min, e.y_first);
-        row_max = std::max(row_max, e.y_end);
+// The triangle's visible rows [first, last] in one pass down, the run ends
+// stepped in fixed point: the long side throughout, the upper side to the
+// middle corner's row, the lower side from it. On the corners' rows sides end
+// and runs are clamped to their columns.
+template <class W, bool kInside>
+void fixed_triangle_rows(const Canvas &c, const Side<W> &long_side, const Side<W> &upper, const Side<W> &lower,
+                         int64_t first, int64_t last, uint32_t color) {
+    const int64_t ya = long_side.top, yb = upper.bottom, yc = long_side.bottom;
+    FixedRun l = fixed_run_at(long_side, first), u = {0, 0, 0}, w = {0, 0, 0};
+    if (first <= yb) u = fixed_run_at(upper, first);
+    int64_t y = first;
+    if (y == ya) {  // top corner's row, with the flat upper side if there is one
+        int64_t lo = INT64_MAX, hi = INT64_MIN;
+        add_fixed_run(long_side, l, &lo, &hi);
+        add_fixed_run(upper, u, &lo, &hi);
+        if (yb == ya) add_fixed_run(lower, fixed_run_at(lower, ya), &lo, &hi);
+        blit_row(c, canvas_row(c, y), lo, hi + 1, color);
+        step_fixed(l);
+        step_fixed(u);
+        y++;
     }
-    if (edges.empty()) return;
-    // By first row: insertion for the usual handful of edges, a full sort beyond.
-    if (edges.size() <= 16) {
-        for (size_t i = 1; i < edges.size(); i++) {
-            Edge e = edges[i];
-            size_t j = i;
-            for (; j > 0 && edges[j - 1].y_first > e.y_first; j--) edges[j] = edges[j - 1];
-            edges[j] = e;
+    if (y <= yb) {  // the upper band, then the middle corner's row
+        int64_t to = std::min(yb, last + 1);
+        fixed_band<kInside>(c, y, to, l, u, color);
+        y = to;
+        if (y == yb && y <= last) {
+            int64_t lo = INT64_MAX, hi = INT64_MIN;
+            add_fixed_run(long_side, l, &lo, &hi);
+            add_fixed_run(upper, u, &lo, &hi);
+            w = fixed_run_at(lower, yb);
+            add_fixed_run(lower, w, &lo, &hi);
+            blit_row(c, canvas_row(c, y), lo, hi + 1, color);
+            step_fixed(l);
+            step_fixed(w);
+            y++;
         }
     } else {
-        std::sort(edges.begin(), edges.end(), [](const Edge &a, const Edge &b) { return a.y_first < b.y_first; });
+        w = fixed_run_at(lower, y);
     }
-    size_t next = 0;
-    for (int64_t y = row_min; y < row_max; y++) {
-        while (next < edges.size() && edges[next].y_first == y) active.push_back(&edges[next++]);
-        if (active.empty()) {
-            if (next >= edges.size()) break;
-            y = edges[next].y_first - 1;  // jump over an empty band
-            continue;
-        }
-        // Until the next edge starts or an active one ends, the same edges
-        // cross every row: with two of them (any convex shape) the row is a
-        // single span, filled straight from their stepped positions.
-        int64_t band_end = next < edges.size() ? edges[next].y_first : row_max;
-        for (Edge *e : active) band_end = std::min(band_end, e->y_end);
-        // Edge rows are already clipped to the canvas: only columns are clamped.
-        uint32_t *row = canvas_row(c, y);
-        const int64_t rows = band_end - y;
-        if (active.size() == 2 && fits_fixed(active[0]->x_lo, active[0]->x_hi, active[0]->den, rows) &&
-            fits_fixed(active[1]->x_lo, active[1]->x_hi, active[1]->den, rows)) {
-            Edge &ea = *active[0], &eb = *active[1];
-            int64_t a = edge_ceil_fixed(ea), b = edge_ceil_fixed(eb);
-            int64_t a_step = fixed_from(ea.step_q, ea.step_r, ea.den);
-            int64_t b_step = fixed_from(eb.step_q, eb.step_r, eb.den);
-            if (std::min(ea.x_lo, eb.x_lo) >= c.x0 && std::max(ea.x_hi, eb.x_hi) <= c.x1)
-                fixed_edge_rows<true>(c, row, rows, a, a_step, b, b_step, color);
-            else
-                fixed_edge_rows<false>(c, row, rows, a, a_step, b, b_step, color);
-            skip_edge(ea, rows);
-            skip_edge(eb, rows);
-            y = band_end;
-        } else if (active.size() == 2) {
-            Edge a = *active[0], b = *active[1];  // stepped in registers, written back below
-            for (; y < band_end; y++, row += c.stride) {
-                int64_t xa = a.q + (a.r > 0 ? 1 : 0), xb = b.q + (b.r > 0 ? 1 : 0);
-                if (xa > xb) std::swap(xa, xb);
-                blit_row(c, row, xa, xb, color);
-                step_edge(a);
-                step_edge(b);
-            }
-            *active[0] = a;
-            *active[1] = b;
-        } else {
-            for (; y < band_end; y++, row += c.stride) {
-                xs.clear();
-                for (Edge *e : active) {  // ceil(x), kept sorted by insertion: rows have few crossings
-                    int64_t x = e->q + (e->r > 0 ? 1 : 0);
-                    xs.push_back(x);
-                    size_t j = xs.size() - 1;
-                    while (j > 0 && xs[j - 1] > x) {
-                        xs[j] = xs[j - 1];
-                        j--;
-                    }
-                    xs[j] = x;
-                }
-                for (size_t i = 0; i + 1 < xs.size(); i += 2) blit_row(c, row, xs[i], xs[i + 1], color);
-                for (Edge *e : active) step_edge(*e);
-            }
-        }
-        y--;  // the loop's own increment moves on to band_end
-        size_t keep = 0;
-        for (Edge *e : active)
-            if (e->y_end > band_end) active[keep++] = e;
-        active.resize(keep);
+    if (y > last) return;
+    int64_t to = std::min(yc, last + 1);  // the lower band, then the bottom corner's row
+    fixed_band<kInside>(c, y, to, l, w, color);
+    if (to == yc && yc <= last) {
+        int64_t lo = INT64_MAX, hi = INT64_MIN;
+        add_fixed_run(long_side, l, &lo, &hi);
+        add_fixed_run(lower, w, &lo, &hi);
+        blit_row(c, canvas_row(c, yc), lo, hi + 1, color);
     }
 }
-// Fills a parallelogram with whole-pixel corners near the origin by walking
-// its two sides from the top corner down, band by band; anything else goes
-// to raster_polygon_fill, whose pixels these are.
-void raster_parallelogram_fill(const Canvas &c, const FixPoint *points, uint32_t color) {
-    const int64_t near = int64_t(1) << 24;  // keeps every product below in 64 bits
-    int64_t x[4], y[4];
-    bool usable = true;
-    for (int i = 0; i < 4; i++) {
-        usable = usable && ((points[i].x | points[i].y) & (kFixOne - 1)) == 0;
-        x[i] = points[i].x >> kFixShift;
-        y[i] = points[i].y >> kFixShift;
-        usable = usable && x[i] > -near && x[i] < near && y[i] > -near && y[i] < near;
-    }
-    // A parallelogram (opposite sides equal) of non-zero area is convex: each
-    // row crosses one side of each chain from the top corner to the bottom one.
-    // (Worked out only for near corners: far ones overflow 64 bits.)
-    usable = usable && x[0] + x[2] == x[1] + x[3] && y[0] + y[2] == y[1] + y[3] &&
-             (x[1] - x[0]) * (y[3] - y[0]) != (y[1] - y[0]) * (x[3] - x[0]);
-    int top = 0, bottom = 0;
-    for (int i = 1; i < 4; i++) {
-        if (y[i] < y[top]) top = i;
-        if (y[i] > y[bottom]) bottom = i;
-    }
-    const int64_t first = std::max(y[top], c.y0), end = std::min(y[bottom], c.y1);
-    if (usable && first < end && (y[bottom] - y[top]) * (end - first) > (int64_t(1) << 32)) usable = false;
-    if (!usable) {
-        raster_polygon_fill(c, points, 4, color);
+
+// The triangle's rows: one span a row, from the corners' rows and the bands between them.
+template <class W>
+void triangle_rows(const Canvas &c, PixelPoint a, PixelPoint b, PixelPoint d, uint32_t color) {
+    const Side<W> long_side = make_side<W>(a, d), upper = make_side<W>(a, b), lower = make_side<W>(b, d);
+    const bool inside = std::min(long_side.xmin, upper.xmin) >= c.x0 && std::max(long_side.xmax, upper.xmax) < c.x1;
+    const int64_t first = std::max<int64_t>(a.y, c.y0), last = std::min<int64_t>(d.y, c.y1 - 1);
+    if (first > last || a.y == d.y) {  // nothing visible, or a single row (drawn below)
+    } else if (side_fits_fixed(long_side, last - first + 1) &&
+               (upper.flat || side_fits_fixed(upper, last - first + 1)) &&
+               (lower.flat || side_fits_fixed(lower, last - first + 1))) {
+        if (inside)
+            fixed_triangle_rows<W, true>(c, long_side, upper, lower, first, last, color);
+        else
+            fixed_triangle_rows<W, false>(c, long_side, upper, lower, first, last, color);
         return;
     }
-    if (first >= end) return;
-    const int64_t x_min = std::min({x[0], x[1], x[2], x[3]}), x_max = std::max({x[0], x[1], x[2], x[3]});
-    const bool inside = x_min >= c.x0 && x_max <= c.x1;
-    // Each chain: its current corner and the next one along it (one chain forwards, one backwards).
-    int a_from = top, b_from = top;
-    auto next = [](int i, int dir) { return (i + dir + 4) & 3; };
-    int64_t y_now = first;
-    while (y_now < end) {
-        while (y[next(a_from, 1)] <= y_now) a_from = next(a_from, 1);  // the side covering row y_now
-        while (y[next(b_from, -1)] <= y_now) b_from = next(b_from, -1);
-        const int a_to = next(a_from, 1), b_to = next(b_from, -1);
-        const int64_t band_end = std::min({y[a_to], y[b_to], end});
-        // ceil(x) at row y_now and its step, in fixed point: x = x0 + (y - y0) dx / dy.
-        auto start = [&](int from, int to, int64_t *step) {
-            const int64_t dx = x[to] - x[from], dy = y[to] - y[from];
-            const int64_t num = x[from] * dy + (y_now - y[from]) * dx + dy - 1;  // ceil by flooring num / dy
-            const int64_t v = floor_div64(num, dy), step_q = floor_div64(dx, dy);
-            *step = fixed_from(step_q, dx - step_q * dy, dy);
-            return fixed_from(v, num - v * dy, dy);
-        };
-        int64_t a_step, b_step;
-        const int64_t a = start(a_from, a_to, &a_step), b = start(b_from, b_to, &b_step);
-        if (inside)
-            fixed_edge_rows<true>(c, canvas_row(c, y_now), band_end - y_now, a, a_step, b, b_step, color);
-        else
-            fixed_edge_rows<false>(c, canvas_row(c, y_now), band_end - y_now, a, a_step, b, b_step, color);
-        y_now = band_end;
+    // The corners' rows, where sides end and runs are clamped.
+    const int64_t corner_rows[3] = {a.y, b.y, d.y};
+    for (int i = 0; i < 3; i++) {
+        int64_t y = corner_rows[i];
+        if ((i > 0 && y == corner_rows[i - 1]) || y < c.y0 || y >= c.y1) continue;
+        int64_t lo = INT64_MAX, hi = INT64_MIN;
+        add_side_run(long_side, y, &lo, &hi);
+        add_side_run(upper, y, &lo, &hi);
+        add_side_run(lower, y, &lo, &hi);
+        blit_row(c, canvas_row(c, y), lo, hi + 1, color);
     }
+    fill_side_band(c, long_side, upper, std::max<int64_t>((int64_t)a.y + 1, c.y0), std::min<int64_t>(b.y, c.y1),
+                   inside, color);
+    fill_side_band(c, long_side, lower, std::max<int64_t>((int64_t)b.y + 1, c.y0), std::min<int64_t>(d.y, c.y1),
+                   inside, color);
 }
+
+// A triangle whose brush and one-pixel pen share a colour: the fill and the
+// outline drawn over it, in one pass. On every row the outline's runs and
+// the fill's span join into one span: each side's run holds the pixel where
+// the side crosses the row, rounded, and the fill starts and ends within one
+// pixel of those crossings. So a row is simply from the leftmost run start
+// to the rightmost run end of the sides that cover it.
+void filled_outlined_triangle(const Canvas &c, const PixelPoint *points, uint32_t color) {
+    PixelPoint a = points[0], b = points[1], d = points[2];
+    if (a.x == b.x && a.x == d.x && a.y == b.y && a.y == d.y) return;  // a point: no line, no fill
+    if (a.y > b.y) std::swap(a, b);
+    if (b.y > d.y) std::swap(b, d);
+    if (a.y > b.y) std::swap(a, b);
+    const int32_t near = 1 << 24;  // corners this near the origin keep every product in 64 bits
+    auto is_near = [&](int32_t v) { return v > -near && v < near; };
+    if (is_near(a.x) && is_near(b.x) && is_near(d.x) && is_near(a.y) && is_near(d.y))
+        triangle_rows<int64_t>(c, a, b, d, color);
+    else
+        triangle_rows<i128>(c, a, b, d, color);
+}
+
+}  // namespace
 
 // Filled polygon on whole-pixel corners, then its outline.
 void raster_polygon(const Canvas &c, const PixelPoint *points, int64_t count, int64_t pen_width,
