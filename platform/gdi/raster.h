@@ -54,6 +54,10 @@ extern const bool raster_has_avx2;
 #else
 #define KAPLO_RASTER_AVX2 0
 #endif
+#if defined(__wasm_simd128__)
+// Fills n >= 16 pixels with WebAssembly's 16-byte stores.
+void fill_pixels_simd128(uint32_t *p, int64_t n, uint32_t color);
+#endif
 // Fills n >= 16 pixels with wmemset (the C library's vectorised 32-bit fill).
 void fill_pixels_wmemset(uint32_t *p, int64_t n, uint32_t color);
 
@@ -65,6 +69,9 @@ inline void fill_pixels_long(uint32_t *p, int64_t n, uint32_t color) {
         fill_pixels_avx2(p, n, color);
         return;
     }
+#elif defined(__wasm_simd128__)
+    fill_pixels_simd128(p, n, color);
+    return;
 #endif
     fill_pixels_wmemset(p, n, color);
 }

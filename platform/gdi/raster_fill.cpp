@@ -26,6 +26,26 @@ __attribute__((target("avx2"))) void fill_pixels_avx2(uint32_t *p, int64_t n, ui
 extern const bool raster_has_avx2 = __builtin_cpu_supports("avx2");
 #endif
 
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+
+// Fills n >= 16 pixels with 16-byte stores of WebAssembly's SIMD, the last
+// store overlapping the ones before it (the C library's wmemset there is a
+// plain loop).
+void fill_pixels_simd128(uint32_t *p, int64_t n, uint32_t color) {
+    const v128_t v = wasm_i32x4_splat((int32_t)color);
+    uint32_t *end = p + n;
+    for (; p + 16 <= end; p += 16) {
+        wasm_v128_store(p, v);
+        wasm_v128_store(p + 4, v);
+        wasm_v128_store(p + 8, v);
+        wasm_v128_store(p + 12, v);
+    }
+    for (; p + 4 <= end; p += 4) wasm_v128_store(p, v);
+    wasm_v128_store(end - 4, v);
+}
+#endif
+
 // Fills n >= 16 pixels with wmemset (the C library's vectorised 32-bit fill).
 void fill_pixels_wmemset(uint32_t *p, int64_t n, uint32_t color) {
     static_assert(sizeof(wchar_t) == sizeof(uint32_t), "32-bit wchar_t expected");
@@ -38,6 +58,8 @@ namespace {
 typedef void (*LongFill)(uint32_t *, int64_t, uint32_t);
 #if KAPLO_RASTER_AVX2
 const LongFill g_fill_long = raster_has_avx2 ? fill_pixels_avx2 : fill_pixels_wmemset;
+#elif defined(__wasm_simd128__)
+const LongFill g_fill_long = fill_pixels_simd128;
 #else
 const LongFill g_fill_long = fill_pixels_wmemset;
 #endif

@@ -57,12 +57,14 @@ Window *window_of(int id) {
 // Milliseconds of the page's clock.
 uint64_t now() { return static_cast<uint64_t>(emscripten_get_now()); }
 
-// Makes the (hidden) canvas where the client area and menu bar belong.
-void window_created(Window *w) {
+// Makes the (hidden) canvas where the client area and menu bar belong; a
+// page can always make one.
+bool window_created(Window *w) {
     auto *s = new WebWindow;
     s->id = next_id++;
     w->backend_data = s;
     page_create(s->id, w->title.c_str(), w->store->surface.width, w->store->surface.height);
+    return true;
 }
 
 // Removes the canvas.
@@ -186,7 +188,7 @@ void shutdown() {}
 
 // The web backend's table, filled by field name.
 Backend page_backend() {
-    Backend b{};
+    Backend b;
     b.name = "web";
     b.now = now;
     b.window_created = window_created;
