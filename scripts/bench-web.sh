@@ -10,7 +10,7 @@ frames="${2:-3000}"
 scripts/install-deps.sh web
 site="$(pwd)/build-web/site"
 bash scripts/web.sh --frame-timer -o "$site/frame_timer" > /dev/null
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAPLO_TESTS=OFF > /dev/null
+cmake --preset bench > /dev/null
 cmake --build build-bench --target frame_timer > /dev/null
 (cd tests/web && npm ci --no-audit --no-fund --loglevel=error > /dev/null)
 

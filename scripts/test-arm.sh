@@ -10,10 +10,8 @@ root="$(pwd)"
 scripts/install-deps.sh arm
 
 build="$root/build-arm"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake" \
-    -DKAPLO_SDL=OFF -DKAPLO_BENCH=OFF > /dev/null
-targets=(platform_tests package_tests game_tests failure_tests windows_smoke_tests kaplo_game)
+cmake --preset arm -B "$build" > /dev/null
+targets=(gdi_tests platform_tests package_tests game_tests failure_tests windows_smoke_tests kaplo_game)
 cmake --build "$build" --target "${targets[@]}" > "$build/build.log" 2>&1 ||
     { grep -E 'error|FAILED' "$build/build.log" | head -n 30 >&2; exit 1; }
 file "$build/game/kaplo_game" | grep -q 'ARM aarch64' ||
@@ -27,7 +25,7 @@ file "$build/game/kaplo_game" | grep -q 'ARM aarch64' ||
 cd "$build/tests"
 total=0
 status=0
-for program in platform_tests package_tests game_tests failure_tests windows_smoke_tests; do
+for program in gdi_tests platform_tests package_tests game_tests failure_tests windows_smoke_tests; do
     if env -u DISPLAY timeout 600 qemu-aarch64 "./$program" --gtest_filter='-*DeathTest*' \
             > "$build/$program.log" 2>&1; then
         passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\..*/\1/p' "$build/$program.log")

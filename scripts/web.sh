@@ -51,9 +51,7 @@ case "$program" in
         target=kaplo_program; dir="$build"
         program_args=(-DKAPLO_WEB_PROGRAM="$files" -DKAPLO_WEB_NAME="$name") ;;
 esac
-toolchain=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    "${program_args[@]+"${program_args[@]}"}" > /dev/null
+(cd "$root" && cmake --preset web -B "$build" "${program_args[@]+"${program_args[@]}"}") > /dev/null
 cmake --build "$build" --target "$target"
 
 out="${out:-$build/site/$name}"
