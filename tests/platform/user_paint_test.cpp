@@ -117,21 +117,20 @@ TEST_F(FramePaintTest, EachDrawingIsAFrameAndOldOnesAreKept) {
 // Text on a window DC is drawn through the shapes' canvas: its cells land at
 // client coordinates below the menu bar, and none of it reaches the bar.
 TEST_F(FramePaintTest, TextCellsLandInTheClientAreaAndNotOnTheMenuBar) {
+    auto at = [&](int x, int y) {  // a pixel of the newest frame, client coordinates
+        DWORD p = 0x123456;
+        EXPECT_TRUE(headless_frame_pixel(hwnd, 0, x, y, &p)) << x << "," << y;
+        return p;
+    };
     fill(RGB(255, 255, 255));
-    DWORD bar;
-    ASSERT_TRUE(headless_frame_pixel(hwnd, 0, 2, -2, &bar));
+    const DWORD bar = at(2, -2);
     SetBkMode(dc, OPAQUE);
     SetBkColor(dc, RGB(0, 0, 255));
     TextOutA(dc, 0, -8, "  ", 2);  // a 16-pixel cell from 8 rows above the client area
-    DWORD p;
-    ASSERT_TRUE(headless_frame_pixel(hwnd, 0, 2, 0, &p));
-    EXPECT_EQ(p, 0x0000FFu);
-    ASSERT_TRUE(headless_frame_pixel(hwnd, 0, 2, 7, &p));
-    EXPECT_EQ(p, 0x0000FFu);
-    ASSERT_TRUE(headless_frame_pixel(hwnd, 0, 2, 8, &p));
-    EXPECT_EQ(p, 0xFFFFFFu);
-    ASSERT_TRUE(headless_frame_pixel(hwnd, 0, 2, -2, &p));
-    EXPECT_EQ(p, bar);
+    EXPECT_EQ(at(2, 0), 0x0000FFu);
+    EXPECT_EQ(at(2, 7), 0x0000FFu);
+    EXPECT_EQ(at(2, 8), 0xFFFFFFu);
+    EXPECT_EQ(at(2, -2), bar);
 }
 
 TEST_F(FramePaintTest, HistoryIsBoundedButTheCountIsNot) {

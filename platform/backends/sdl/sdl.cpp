@@ -351,14 +351,14 @@ Backend desktop_backend() {
     Backend b;
     b.name = "sdl";
     b.now = now;
+    b.poll = poll;
+    b.wait = wait;
     b.window_created = window_created;
     b.window_destroyed = window_destroyed;
     b.window_shown = window_shown;
     b.window_resized = window_resized;
-    b.window_drawn = window_drawn;
     b.present = present;
-    b.poll = poll;
-    b.wait = wait;
+    b.window_drawn = window_drawn;
     b.shutdown = shutdown;
     return b;
 }
