@@ -13,20 +13,9 @@
 #include <string>
 
 #include "platform_tools.h"
+#include "shell_line.h"
 
 namespace {
-
-// The first output line of a shell command ("" on failure).
-std::string first_line(const std::string &command) {
-    FILE *p = popen(command.c_str(), "r");
-    if (!p) return "";
-    char line[256] = {};
-    if (!fgets(line, sizeof line, p)) line[0] = 0;
-    pclose(p);
-    std::string s = line;
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-    return s;
-}
 
 // The name of a file in the current folder ending in ext, "" when none.
 std::string file_ending(const char *ext) {

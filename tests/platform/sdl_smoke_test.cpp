@@ -8,20 +8,9 @@
 #include <string>
 
 #include "platform_tools.h"
+#include "shell_line.h"
 
 namespace {
-
-// Runs a shell command and returns its first output line ("" on failure).
-std::string run(const std::string &command) {
-    FILE *p = popen(command.c_str(), "r");
-    if (!p) return "";
-    char line[256] = {};
-    if (!fgets(line, sizeof line, p)) line[0] = 0;
-    pclose(p);
-    std::string s = line;
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
-    return s;
-}
 
 // Leaves other messages to default handling.
 LRESULT CALLBACK smoke_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -52,7 +41,7 @@ protected:
         ShowWindow(hwnd, SW_SHOWNORMAL);
         // A guard timer: a click that never arrives ends the wait with WM_TIMER.
         SetTimer(hwnd, 1, 5000, nullptr);
-        xid = run("timeout 10 xdotool search --sync --onlyvisible --name 'KAPLO smoke window'");
+        xid = first_line("timeout 10 xdotool search --sync --onlyvisible --name 'KAPLO smoke window'");
         ASSERT_FALSE(xid.empty()) << "the window never appeared";
     }
 
@@ -85,8 +74,8 @@ protected:
 // One test, one X connection: Xvfb resets itself when its last client
 // leaves, which a second connection from the same process can race with.
 TEST_F(SdlSmokeTest, WindowShowsItsTitleTakesClicksAndMenuChoices) {
-    EXPECT_EQ(run("xdotool getwindowname " + xid), "KAPLO smoke window");
-    EXPECT_EQ(run("xdotool getwindowgeometry " + xid + " | grep Geometry"), "  Geometry: 595x495");
+    EXPECT_EQ(first_line("xdotool getwindowname " + xid), "KAPLO smoke window");
+    EXPECT_EQ(first_line("xdotool getwindowgeometry " + xid + " | grep Geometry"), "  Geometry: 595x495");
     x_click(120, 200);
     MSG msg = next_interesting();
     ASSERT_EQ(msg.message, (UINT)WM_LBUTTONDOWN);
@@ -115,7 +104,7 @@ TEST_F(SdlSmokeTest, WindowShowsItsTitleTakesClicksAndMenuChoices) {
                                    40, 400, 300, nullptr, nullptr, nullptr, nullptr);
     ShowWindow(sizable, SW_SHOWNORMAL);
     std::string sid =
-        run("timeout 10 xdotool search --sync --onlyvisible --name 'KAPLO smoke sizing'");
+        first_line("timeout 10 xdotool search --sync --onlyvisible --name 'KAPLO smoke sizing'");
     ASSERT_FALSE(sid.empty());
     ASSERT_EQ(system(("timeout 10 xdotool windowsize --sync " + sid + " 320 200").c_str()), 0);
     RECT client{};
