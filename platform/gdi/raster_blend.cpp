@@ -1,6 +1,9 @@
 // The blender: a coverage mask (0..255 a pixel) of one colour over the
 // pixels, clamped to the canvas like every span; eight pixels at a time on
 // processors with AVX2, from weights made once per glyph.
+#include <cstddef>
+#include <vector>
+
 #include "gdi/raster.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
