@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Checks what a learner uses to build a program of their own: scripts/kaplo.sh
 # (its program, its messages for bad input, a system without apt, rebuilding
-# the package after an edit, --watch, --windows), and the installed package: find_package(kaplo) and pkg-config from a
-# project outside the source tree, the Debian package CPack makes, and the same
-# install made for Windows with mingw-w64. Runs on a virtual X display. Ends with the line
-# "N passed, N failed"; exit status 0 only when nothing failed.
+# the package after an edit, --watch, --windows), the package built without
+# Xlib, and the installed package: find_package(kaplo) and pkg-config from a
+# project outside the source tree, the Debian package CPack makes, and the
+# same install made for Windows with mingw-w64. Runs on a virtual X display.
+# Ends with the line "N passed, N failed"; exit status 0 only when nothing
+# failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -151,6 +153,19 @@ watch_restarts() {
     done
 }
 check "--watch restarts on a save and cleans up" watch_restarts
+
+# ---- without Xlib (as on a desktop system other than X11): the package
+# builds with none of the layer's X11 code, and a program runs on SDL alone
+built_without_xlib() {
+    local build="$root/build-kaplo-nox11" prefix="$work/prefix-nox11"
+    cmake --preset package -B "$build" -DKAPLO_X11=OFF > /dev/null &&
+        cmake --build "$build" --target kaplo platform kaplo_main &&
+        cmake --install "$build" --prefix "$prefix" > /dev/null || return 1
+    ! nm -u "$prefix/lib/libkaplo_platform.a" | grep -E ' X(Open|Set|Get)' || { echo "Xlib calls left"; return 1; }
+    (cd "$project" && export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" &&
+        cc ticks.c $(pkg-config --cflags --libs kaplo) -o "$work/ticks-nox11" && timeout 60 "$work/ticks-nox11")
+}
+check "without Xlib the package builds and a program runs" built_without_xlib
 
 # ---- the install: headers in a folder of their own, find_package and pkg-config
 prefix="$work/prefix"
