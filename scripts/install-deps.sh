@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing KAPLO need.
 # Does nothing when they are all there already. Runs as root or through sudo.
+# Where there is no apt (and dpkg), installs nothing: check-deps.sh checks
+# what a program's build needs and names the packages of other systems.
 set -euo pipefail
 
 packages=(
@@ -28,6 +30,9 @@ for group in "$@"; do
         *) echo "install-deps: unknown group '$group'" >&2; exit 2 ;;
     esac
 done
+if ! command -v dpkg-query > /dev/null || ! command -v apt-get > /dev/null; then
+    exec bash "$(dirname "$0")/check-deps.sh" "$@"
+fi
 
 # One query for all of them (scripts/kaplo.sh runs this on every build); it
 # fails when some package is unknown to dpkg, which the loop below counts as missing.
@@ -55,4 +60,5 @@ fi
 $sudo apt-get update -qq
 # With the recommended packages: Wine's fonts and X libraries among them, so
 # that Wine on a fresh machine behaves as it does where the tests were made.
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" ||
+    { echo "install-deps: apt-get could not install ${missing[*]} (see above)" >&2; exit 1; }

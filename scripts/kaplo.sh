@@ -117,29 +117,48 @@ else
     if command -v ld.gold > /dev/null; then link_extra=(-fuse-ld=gold); fi
 fi
 prefix="$pkg_build/prefix"
-stamp="$prefix/lib/pkgconfig/kaplo.pc"
+stamp="$pkg_build/package.stamp"  # the fingerprint of what the installed package was built from
 
-"$root/scripts/install-deps.sh" "${deps[@]}" || fail "could not install what KAPLO needs (see above)"
-
-# Whether a file that goes into the package is newer than the installed one.
-package_changed() {
-    [ -f "$stamp" ] || return 0
-    [ -n "$(find "$root/package" "$root/platform" "$root/cmake" "$root/CMakeLists.txt" \
-        -newer "$stamp" -type f -print -quit)" ]
+# What the builds need: installed where missing on Debian; elsewhere
+# install-deps.sh says what is missing (and the message is its own).
+ensure_dependencies() {
+    "$root/scripts/install-deps.sh" "$@" || exit 1
 }
 
-if package_changed; then
+# A fingerprint of every input of the package's build: the presets, every
+# CMake file that configuring reads, the package's and the layer's files. Made
+# of contents and names, not times, so a file copied in with an old time, or
+# removed, counts too.
+package_fingerprint() {
+    (cd "$root" && find CMakeLists.txt CMakePresets.json cmake package platform game tools examples \
+        -type f \( -path 'cmake/*' -o -path 'package/*' -o -path 'platform/*' \
+        -o -name CMakeLists.txt -o -name CMakePresets.json -o -name '*.cmake' \) -print0 |
+        LC_ALL=C sort -z | xargs -0 cksum | cksum)
+}
+
+# Builds and installs the package unless it was built from these very inputs.
+# The fingerprint is taken before the build, so that a file saved while it
+# runs is built by the next run.
+build_package() {
+    local fingerprint log="$pkg_build/package-build.log"
+    fingerprint="$(package_fingerprint)"
+    if [ -f "$prefix/lib/pkgconfig/kaplo.pc" ] && [ "$(cat "$stamp" 2> /dev/null)" = "$fingerprint" ]; then
+        return 0
+    fi
     echo "$me: building the KAPLO package into $pkg_build (once; about a minute)"
     mkdir -p "$pkg_build"
-    log="$pkg_build/package-build.log"
+    rm -f "$stamp"
     if ! { (cd "$root" && cmake --preset "$preset") &&
         cmake --build "$pkg_build" --target "${targets[@]}" &&
         cmake --install "$pkg_build" --prefix "$prefix"; } > "$log" 2>&1; then
         tail -n 30 "$log" >&2
         fail "the package did not build (whole log: $log)"
     fi
-    touch "$stamp"
-fi
+    echo "$fingerprint" > "$stamp"
+}
+
+ensure_dependencies "${deps[@]+"${deps[@]}"}"
+build_package
 
 # ---- the program
 if [ "$windows" -eq 1 ]; then

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Checks what a learner uses to build a program of their own: scripts/kaplo.sh
-# (its program, its messages for bad input, --watch, --windows), and the
-# installed package: find_package(kaplo) and pkg-config from a project outside
-# the source tree, the Debian package CPack makes, and the same install made
-# for Windows with mingw-w64. Runs on a virtual X display. Ends with the line
-# "N passed, N failed"; exit status 0 only when nothing failed.
+# (its program, its messages for bad input, a system without apt, rebuilding
+# the package after an edit, --watch, --windows), the package built without
+# Xlib, and the installed package: find_package(kaplo) and pkg-config from a
+# project outside the source tree, the Debian package CPack makes, and the
+# same install made for Windows with mingw-w64. Runs on a virtual X display.
+# Ends with the line "N passed, N failed"; exit status 0 only when nothing
+# failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -69,6 +71,71 @@ check "no display" env -u DISPLAY -u WAYLAND_DISPLAY bash -c \
     'bash "$0" "$@" 2>&1 | tee /dev/stderr | grep -q "cannot open a display"; [ "${PIPESTATUS[0]}" -ne 0 ]' \
     "${kaplo[@]}" "$project/ticks.c"
 
+# ---- off Debian: with no dpkg or apt on PATH, nothing is installed
+# Folders of links: to every command on PATH but dpkg's and apt's (and ninja,
+# for the second case), and to every pkg-config file but SDL2's.
+links_to_all_but() {
+    local dir="$1" left_out="$2" d f targets=()
+    local -A seen=()
+    shift 2
+    for d in "$@"; do
+        for f in "$d"/*; do
+            [[ " $left_out " == *" ${f##*/} "* || -n "${seen[${f##*/}]:-}" || ! -e "$f" ]] && continue
+            seen[${f##*/}]=1
+            targets+=("$f")
+        done
+    done
+    mkdir -p "$dir" && ln -s -t "$dir" "${targets[@]}"
+}
+IFS=: read -ra path_dirs <<< "$PATH"
+IFS=: read -ra pc_dirs <<< "$(pkg-config --variable pc_path pkg-config)"
+hidden="dpkg dpkg-query apt apt-get"
+links_to_all_but "$work/no-apt" "$hidden" "${path_dirs[@]}"
+links_to_all_but "$work/no-apt-ninja" "$hidden ninja" "${path_dirs[@]}"
+links_to_all_but "$work/no-sdl2" "sdl2.pc" "${pc_dirs[@]}"
+check "without apt, everything there: kaplo.sh builds and runs a program" bash -c '
+    PATH="$1" timeout 600 bash "$2" "$3" 2>&1 | tee /dev/stderr | (! grep -q install-deps) &&
+    [ "${PIPESTATUS[0]}" -eq 0 ]' _ "$work/no-apt" "${kaplo[@]}" "$project/ticks.c"
+without_apt_names_the_missing() {
+    PATH="$work/no-apt-ninja" PKG_CONFIG_LIBDIR="$work/no-sdl2" refused_with "missing:" "$project/ticks.c" &&
+        grep -qx '    ninja, SDL2' "$work/refused.err" &&
+        grep -qx '    Fedora:           sudo dnf install ninja-build SDL2-devel' "$work/refused.err" &&
+        grep -qx '    Arch:             sudo pacman -S --needed ninja sdl2' "$work/refused.err" &&
+        grep -qx '    openSUSE:         sudo zypper install ninja libSDL2-devel' "$work/refused.err" &&
+        grep -qx '    macOS (Homebrew): brew install ninja sdl2' "$work/refused.err"
+}
+check "without apt, SDL2 and ninja missing: one message with the packages" without_apt_names_the_missing
+
+# ---- the package is built again when any input of its build changes, even
+# during a build: in a copy of the tree, with a cmake that records its calls,
+# installs the package built above, and saves an edit while it "builds".
+package_rebuilt_on_edits() {
+    local tree="$work/tree" stub="$work/stub" calls="$work/cmake.calls" f n=1
+    mkdir -p "$tree" "$stub"
+    cp -r CMakeLists.txt CMakePresets.json cmake package platform game tools examples scripts "$tree"
+    printf '%s\n' '#!/usr/bin/env bash' 'echo "$1" >> "$CALLS"' 'case "$1" in' \
+        '--build) [ -z "${EDIT_WHILE_BUILDING:-}" ] || printf "\n" >> "$EDIT_WHILE_BUILDING" ;;' \
+        '--install) mkdir -p "$4" && cp -r "$BUILT/." "$4" ;;' 'esac' > "$stub/cmake"
+    chmod +x "$stub/cmake"
+    # Runs kaplo.sh in the copy; succeeds when it has built the package $1 times in all.
+    builds_after_run() {
+        PATH="$stub:$PATH" CALLS="$calls" BUILT="$root/build-kaplo/prefix" \
+            bash "$tree/scripts/kaplo.sh" --build-only "$project/ticks.c" > /dev/null || return 1
+        [ "$(grep -c -- --build "$calls")" -eq "$1" ] || { echo "not built $1 times"; return 1; }
+    }
+    builds_after_run 1 && builds_after_run 1 || return 1
+    for f in CMakePresets.json CMakeLists.txt cmake/install.cmake platform/CMakeLists.txt game/CMakeLists.txt \
+        package/kaplo.h platform/gdi/dc.cpp; do
+        printf '\n' >> "$tree/$f"
+        n=$((n + 1))
+        builds_after_run $n || { echo "after an edit to $f"; return 1; }
+    done
+    printf '\n' >> "$tree/package/kaplo.h"
+    EDIT_WHILE_BUILDING="$tree/platform/gdi/dc.cpp" builds_after_run $((n + 1)) &&
+        builds_after_run $((n + 2)) && builds_after_run $((n + 2)) || { echo "after an edit during the build"; return 1; }
+}
+check "an edit to a preset, a CMake file or a source rebuilds the package, even during a build" package_rebuilt_on_edits
+
 # ---- --watch: a save restarts the program; ending the watch ends the program
 watch_restarts() {
     local log="$work/watch.log"
@@ -86,6 +153,19 @@ watch_restarts() {
     done
 }
 check "--watch restarts on a save and cleans up" watch_restarts
+
+# ---- without Xlib (as on a desktop system other than X11): the package
+# builds with none of the layer's X11 code, and a program runs on SDL alone
+built_without_xlib() {
+    local build="$root/build-kaplo-nox11" prefix="$work/prefix-nox11"
+    cmake --preset package -B "$build" -DKAPLO_X11=OFF > /dev/null &&
+        cmake --build "$build" --target kaplo platform kaplo_main &&
+        cmake --install "$build" --prefix "$prefix" > /dev/null || return 1
+    ! nm -u "$prefix/lib/libkaplo_platform.a" | grep -E ' X(Open|Set|Get)' || { echo "Xlib calls left"; return 1; }
+    (cd "$project" && export PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" &&
+        cc ticks.c $(pkg-config --cflags --libs kaplo) -o "$work/ticks-nox11" && timeout 60 "$work/ticks-nox11")
+}
+check "without Xlib the package builds and a program runs" built_without_xlib
 
 # ---- the install: headers in a folder of their own, find_package and pkg-config
 prefix="$work/prefix"

@@ -2,6 +2,8 @@
 // standard error, instead of Xlib's default of ending the process at once
 // (which loses what the program had still to write, such as a recording).
 // Once the flag is set, Xlib calls on that display return at once with errors.
+// Only on X11, and only where the layer was built with Xlib (KAPLO_HAVE_X11):
+// elsewhere the watch does nothing and the flag stays clear.
 #include "backends/sdl/display_loss.h"
 
 #include <SDL_syswm.h>
@@ -53,8 +55,11 @@ void display_loss_watch(SDL_Window *window) {
 // Whether the connection broke.
 bool display_lost(void) { return lost != 0; }
 
-// Ignores SIGPIPE unless the program chose its own handling of it.
+// Ignores SIGPIPE unless the program chose its own handling of it (a system
+// without SIGPIPE has no such signal to fear).
 void display_loss_ignore_broken_pipes(void) {
+#ifdef SIGPIPE
     struct sigaction current;
     if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
+#endif
 }
