@@ -75,7 +75,11 @@ Report parse_undefined(const std::vector<std::string> &lines, size_t i) {
     where.line = atoi(line.c_str() + colon + 1);
     r.stack = read_stack(lines, i + 1);
     if (r.stack.empty() || r.stack[0].line != where.line) r.stack.insert(r.stack.begin(), where);
-    if (has(message, "null pointer")) {
+    if (has(message, "null pointer passed as argument ")) {
+        // "null pointer passed as argument 1, which is declared to never be null"
+        r.kind = Report::NULL_ACCESS;
+        r.detail = message.substr(32, message.find(',') - 32);
+    } else if (has(message, "null pointer")) {
         r.kind = Report::NULL_ACCESS;
         r.write = starts(message, "store");
     } else if (starts(message, "index ") && has(message, "out of bounds")) {

@@ -15,7 +15,7 @@ class ReportFilter {
     // The end of the stream: what is still held goes where it belongs.
     void finish(std::string *out, std::string *keep);
 
-    static const size_t kKeepBound = 1 << 20;  // a report of 250 frames is about 30 KB
+    static constexpr size_t kKeepBound = 1 << 20;  // a report of 250 frames is about 30 KB
 
   private:
     void line(const std::string &text, std::string *out, std::string *keep);

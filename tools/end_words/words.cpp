@@ -76,7 +76,9 @@ std::vector<std::string> crash(const End &e) {
     std::string crashed = e.program + " crashed: ";
     switch (r.kind) {
     case Report::NULL_ACCESS:
-        return {crashed + where(r, d, rw + " memory through a null pointer") + ".",
+        return {crashed + where(r, d, r.detail.empty() ? rw + " memory through a null pointer"
+                                                       : "passes a null pointer as argument " + r.detail +
+                                                             " of a call that needs a real one") + ".",
                 "hint: the pointer there is NULL: make it point at a variable, an array or memory "
                 "from malloc before using it."};
     case Report::WILD_ACCESS:
