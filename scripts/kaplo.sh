@@ -48,7 +48,8 @@ Options:
 
 Options of the layer, which begin with --kaplo- and may stand anywhere before
 a "--" (after "--" every word goes to the program), run the program without
-a display and record what it does (docs/running.md):
+a display and record what it does (docs/running.md; --kaplo-clock, --kaplo-scale
+and --kaplo-echo keep the display):
   --kaplo-script=FILE  --kaplo-frames=DIR  --kaplo-every=N
   --kaplo-last-frame=FILE  --kaplo-gif=FILE  --kaplo-log=FILE
   --kaplo-max-ms=MS  --kaplo-max-frames=N  --kaplo-timeout=SECONDS
