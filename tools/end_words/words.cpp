@@ -165,29 +165,31 @@ std::vector<std::string> signal_words(const End &e, int sig) {
     }
 }
 
-// The statuses the layer's own run uses (docs/running.md).
+// The statuses the layer's own run uses (docs/running.md): what follows the
+// program's name, and the hint.
+struct LayerEnd {
+    int status;
+    const char *what;
+    const char *hint;
+};
+const LayerEnd layer_ends[] = {
+    {2, " did not start: an option, the script or an output named is wrong (the message above says which).",
+     "bash scripts/kaplo.sh --help lists the options; docs/running.md explains them."},
+    {3, "'s run reached its bound (--kaplo-max-ms or --kaplo-max-frames) and ended there; what it wrote "
+        "is complete up to that point.",
+     "raise the bound if the run should go on for longer."},
+    {4, "'s run ended because an output could not be written (the message above names it).",
+     "make room on the disk, or give the output a folder you can write to."},
+    {5, " was stopped by the watchdog: it did not end in time (--kaplo-timeout), or did not end after its "
+        "window was closed.",
+     "a loop that never calls KAPLO_next_event never ends; if the run only needs longer, give a larger "
+     "--kaplo-timeout."},
+};
+
 std::vector<std::string> layer_words(const End &e) {
-    switch (e.status) {
-    case 2:
-        return {e.program + " did not start: an option, the script or an output named is wrong "
-                            "(the message above says which).",
-                "hint: bash scripts/kaplo.sh --help lists the options; docs/running.md explains them."};
-    case 3:
-        return {e.program + "'s run reached its bound (--kaplo-max-ms or --kaplo-max-frames) and ended "
-                            "there; what it wrote is complete up to that point.",
-                "hint: raise the bound if the run should go on for longer."};
-    case 4:
-        return {e.program + "'s run ended because an output could not be written (the message above "
-                            "names it).",
-                "hint: make room on the disk, or give the output a folder you can write to."};
-    case 5:
-        return {e.program + " was stopped by the watchdog: it did not end in time (--kaplo-timeout), "
-                            "or did not end after its window was closed.",
-                "hint: a loop that never calls KAPLO_next_event never ends; if the run only needs "
-                "longer, give a larger --kaplo-timeout."};
-    default:
-        return {};
-    }
+    for (const LayerEnd &l : layer_ends)
+        if (l.status == e.status) return {e.program + l.what, std::string("hint: ") + l.hint};
+    return {};
 }
 
 }  // namespace
