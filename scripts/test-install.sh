@@ -69,6 +69,24 @@ check "no display" env -u DISPLAY -u WAYLAND_DISPLAY bash -c \
     'bash "$0" "$@" 2>&1 | tee /dev/stderr | grep -q "there is no desktop here"; [ "${PIPESTATUS[0]}" -ne 0 ]' \
     "${kaplo[@]}" "$project/ticks.c"
 
+# ---- --watch: a save restarts the program; ending the watch ends the program
+watch_restarts() {
+    local log="$work/watch.log"
+    bash "${kaplo[@]}" --watch "$project/sketch.c" > "$log" 2>&1 &
+    local watch=$!
+    wait_for_lines "$log" 1 "started sketch.c" &&
+        echo "/* saved again */" >> "$project/sketch.c" &&
+        wait_for_lines "$log" 2 "started sketch.c" || { kill "$watch"; cat "$log"; return 1; }
+    kill -TERM "$watch"
+    timeout 10 tail --pid="$watch" -f /dev/null
+    cat "$log"
+    local pid
+    for pid in $(sed -n 's/.*started sketch.c (process \([0-9]*\)).*/\1/p' "$log"); do
+        ! kill -0 "$pid" 2> /dev/null || { echo "process $pid still runs"; return 1; }
+    done
+}
+check "--watch restarts on a save and cleans up" watch_restarts
+
 # ---- a program that goes wrong: the one command says what and where
 faulty="$work/faulty"
 cp -r tests/install/faulty "$faulty"
@@ -96,24 +114,6 @@ crash_without_display() {
         ! grep -q "no desktop" "$work/ends.err"
 }
 check "a crash with no display is a crash" crash_without_display
-
-# ---- --watch: a save restarts the program; ending the watch ends the program
-watch_restarts() {
-    local log="$work/watch.log"
-    bash "${kaplo[@]}" --watch "$project/sketch.c" > "$log" 2>&1 &
-    local watch=$!
-    wait_for_lines "$log" 1 "started sketch.c" &&
-        echo "/* saved again */" >> "$project/sketch.c" &&
-        wait_for_lines "$log" 2 "started sketch.c" || { kill "$watch"; cat "$log"; return 1; }
-    kill -TERM "$watch"
-    timeout 10 tail --pid="$watch" -f /dev/null
-    cat "$log"
-    local pid
-    for pid in $(sed -n 's/.*started sketch.c (process \([0-9]*\)).*/\1/p' "$log"); do
-        ! kill -0 "$pid" 2> /dev/null || { echo "process $pid still runs"; return 1; }
-    done
-}
-check "--watch restarts on a save and cleans up" watch_restarts
 
 # ---- the install: headers in a folder of their own, find_package and pkg-config
 prefix="$work/prefix"
