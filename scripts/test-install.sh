@@ -87,6 +87,15 @@ watch_restarts() {
 }
 check "--watch restarts on a save and cleans up" watch_restarts
 
+# ---- the install: headers in a folder of their own, find_package and pkg-config
+prefix="$work/prefix"
+cmake --install build-kaplo --prefix "$prefix" > /dev/null
+check "the layer's windows.h is in include/kaplo, not in include" \
+    test -f "$prefix/include/kaplo/windows.h" -a ! -e "$prefix/include/windows.h"
+check "find_package(kaplo) builds a program that runs" bash -c '
+    cmake -S "$1" -B "$2" -G Ninja -DCMAKE_PREFIX_PATH="$3" && cmake --build "$2" &&
+    timeout 60 "$2/ticks"' _ "$project" "$work/build-cmake" "$prefix"
+
 # ---- a program that goes wrong: the one command says what and where
 faulty="$work/faulty"
 cp -r tests/install/faulty "$faulty"
@@ -114,15 +123,6 @@ crash_without_display() {
         ! grep -q "no desktop" "$work/ends.err"
 }
 check "a crash with no display is a crash" crash_without_display
-
-# ---- the install: headers in a folder of their own, find_package and pkg-config
-prefix="$work/prefix"
-cmake --install build-kaplo --prefix "$prefix" > /dev/null
-check "the layer's windows.h is in include/kaplo, not in include" \
-    test -f "$prefix/include/kaplo/windows.h" -a ! -e "$prefix/include/windows.h"
-check "find_package(kaplo) builds a program that runs" bash -c '
-    cmake -S "$1" -B "$2" -G Ninja -DCMAKE_PREFIX_PATH="$3" && cmake --build "$2" &&
-    timeout 60 "$2/ticks"' _ "$project" "$work/build-cmake" "$prefix"
 
 # ---- the Debian package: its files, and pkg-config from it where it is unpacked
 deb_holds_the_package() {
