@@ -24,9 +24,9 @@ static const MenuEntry run_menu_entries[] = {
     {MF_STRING, CMD_QUIT, "&Quit\tCtrl+Q"},
     {MF_SEPARATOR, 0, nullptr},
     {MF_STRING | MF_GRAYED, CMD_INFO, "KAPLO graphics package 1.0"},
-    {MF_STRING | MF_GRAYED, CMD_INFO, "MAC: mac@example.org"},
-    {MF_STRING | MF_GRAYED, CMD_INFO, "WINDOWS: windows@example.org"},
-    {MF_STRING | MF_GRAYED, CMD_INFO, "UPDATES: updates@example.org"},
+    {MF_STRING | MF_GRAYED, CMD_INFO, "MAC: docs/building.md"},
+    {MF_STRING | MF_GRAYED, CMD_INFO, "WINDOWS: docs/building.md#windows"},
+    {MF_STRING | MF_GRAYED, CMD_INFO, "UPDATES: README.md"},
 };
 
 // The check-mark flag that shows a flag's value.

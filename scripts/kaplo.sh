@@ -20,19 +20,41 @@ The first run installs what is missing (scripts/install-deps.sh, as root or
 through sudo) and builds the package, which takes a minute; later runs
 compile only the program.
 
+The program is built with checks that stop it at the first memory fault or
+undefined arithmetic and name the line of its source; when it ends badly the
+script says how, in one sentence and a hint. Mended arguments, script
+messages and the program's own log lines are copied to the terminal.
+
 Options:
   --windows      build a Windows program (PROGRAM.exe, with mingw-w64) beside
                  the sources instead of starting it; run it on Windows, or here
                  with: wine PROGRAM.exe
-  --web          build it for a web page instead (scripts/web.sh): a folder
-                 with index.html to put on any web server
+  --web          build it for a web page instead: a folder PROGRAM-web beside
+                 the sources, with index.html, to put on any web server
   --out DIR      with --windows: put the .exe into DIR instead; with --web:
                  make the page's folder DIR
   --watch        a sketchbook: start the program, and whenever a source is
                  saved build it again and restart it (a failed build leaves
                  the running program alone); Ctrl+C ends
   --build-only   build the program and stop (prints where it is)
+  --no-checks    build without the checks (AddressSanitizer and
+                 UndefinedBehaviorSanitizer): a crash is then named without
+                 its line
+  --raw-report   after a crash, show the checks' whole report as well
+  --all-log      copy every log line to the terminal, drawing calls too
+  --build-log    show the whole output of the package's build instead of
+                 one line of progress
   -h, --help     this text
+
+Options of the layer, which begin with --kaplo- and may stand anywhere before
+a "--" (after "--" every word goes to the program), run the program without
+a display and record what it does (docs/running.md; --kaplo-clock, --kaplo-scale
+and --kaplo-echo keep the display):
+  --kaplo-script=FILE  --kaplo-frames=DIR  --kaplo-every=N
+  --kaplo-last-frame=FILE  --kaplo-gif=FILE  --kaplo-log=FILE
+  --kaplo-max-ms=MS  --kaplo-max-frames=N  --kaplo-timeout=SECONDS
+  --kaplo-headless  --kaplo-clock=TIME  --kaplo-scale=N  --kaplo-echo=WHICH
+Any built program explains them: PROGRAM --kaplo-help.
 EOF
 }
 
@@ -42,10 +64,16 @@ fail() {
 }
 
 # ---- the command line
-windows=0 watch=0 build_only=0 web=0 out_dir=""
+windows=0 watch=0 build_only=0 web=0 out_dir="" checks=1 raw_report=0 echo=notes build_log=0
+layer_options=()  # the --kaplo- options, wherever they stand before "--"
 while [ $# -gt 0 ]; do
     case "$1" in
         -h | --help) usage; exit 0 ;;
+        --kaplo-*) layer_options+=("$1") ;;
+        --no-checks) checks=0 ;;
+        --raw-report) raw_report=1 ;;
+        --all-log) echo=all ;;
+        --build-log) build_log=1 ;;
         --windows) windows=1 ;;
         --web) web=1 ;;
         --watch) watch=1 ;;
@@ -64,16 +92,18 @@ done
 [ $# -ge 1 ] || { usage >&2; exit 2; }
 program="$1"
 shift
+program_args=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --) shift; program_args+=("$@"); break ;;
+        --kaplo-*) layer_options+=("$1") ;;
+        *) program_args+=("$1") ;;
+    esac
+    shift
+done
 [ "$windows" -eq 0 ] || [ "$watch" -eq 0 ] || fail "--windows and --watch do not go together"
 [ "$web" -eq 0 ] || [ $((windows + watch)) -eq 0 ] || fail "--web goes with neither --windows nor --watch"
 [ -z "$out_dir" ] || [ $((windows + web)) -eq 1 ] || fail "--out is for --windows or --web"
-if [ "$web" -eq 1 ]; then
-    [ -e "$program" ] || fail "no such file or folder: $program"
-    web_out=()
-    [ -z "$out_dir" ] || web_out=(-o "$out_dir")
-    exec bash "$root/scripts/web.sh" "$program" "${web_out[@]+"${web_out[@]}"}"
-fi
-
 # ---- the program's sources
 is_source() { case "$1" in *.c | *.cpp | *.cc | *.cxx) return 0 ;; *) return 1 ;; esac; }
 
@@ -96,6 +126,42 @@ else
     shown="$(basename "$program")"
 fi
 
+# Copies a build's output into the file $1. On a terminal one line shows
+# ninja's progress, "[12/140] Building CXX object ...", written over in place;
+# with --build-log the whole output shows instead.
+show_progress() {
+    local line width log_fd
+    exec {log_fd}> "$1"
+    if [ "$build_log" -eq 1 ]; then
+        tee /dev/fd/$log_fd >&2
+    elif [ -t 2 ]; then
+        width=$(($(tput cols 2> /dev/null || echo 80) - ${#me} - 3))
+        while IFS= read -r line; do
+            printf '%s\n' "$line" >&$log_fd
+            case "$line" in \[*/*\]*) printf '\r\033[K%s: %s' "$me" "${line:0:width}" >&2 ;; esac
+        done
+        printf '\r\033[K' >&2
+    else
+        cat >&$log_fd
+    fi
+    exec {log_fd}>&-
+}
+export NINJA_STATUS="[%f/%t] "
+
+# ---- a web page: built by scripts/web.sh, as quietly as the native build
+if [ "$web" -eq 1 ]; then
+    page="${out_dir:-$src_dir/$name-web}"
+    log="$root/build-web/web-build.log"
+    mkdir -p "$root/build-web"
+    echo "$me: building $shown for the web (the first time takes a few minutes)"
+    if ! bash "$root/scripts/web.sh" "$program" -o "$page" 2>&1 | show_progress "$log"; then
+        tail -n 30 "$log" >&2
+        fail "$shown did not build for the web (whole log: $log)"
+    fi
+    echo "$me: built $(cd "$page" && pwd)/index.html"
+    exit 0
+fi
+
 # ---- the package, built and installed once (again only when its sources change)
 if [ "$windows" -eq 1 ]; then
     pkg_build="$root/build-kaplo-windows"
@@ -110,7 +176,7 @@ else
     pkg_build="$root/build-kaplo"
     deps=()
     preset=package
-    targets=(kaplo platform kaplo_main)
+    targets=(kaplo platform kaplo_main end_words)
     cc=cc cxx=c++ nm=nm
     link_extra=()
     # gold links the package's static libraries in a third of the time.
@@ -150,7 +216,7 @@ build_package() {
     rm -f "$stamp"
     if ! { (cd "$root" && cmake --preset "$preset") &&
         cmake --build "$pkg_build" --target "${targets[@]}" &&
-        cmake --install "$pkg_build" --prefix "$prefix"; } > "$log" 2>&1; then
+        cmake --install "$pkg_build" --prefix "$prefix"; } 2>&1 | show_progress "$log"; then
         tail -n 30 "$log" >&2
         fail "the package did not build (whole log: $log)"
     fi
@@ -178,6 +244,21 @@ read -a cflags <<< "$(pkg-config --cflags kaplo)"
 read -a libs <<< "$(pkg-config --libs kaplo)"
 color=()
 [ -t 2 ] && color=(-fdiagnostics-color=always)
+# The checks: a memory fault or undefined arithmetic stops the program at its
+# line with a report, which end_words puts into words. Only the program's own
+# code is checked; the package's libraries stay as they are.
+check_flags=()
+if [ "$windows" -eq 0 ] && [ "$checks" -eq 1 ]; then
+    check_flags=(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+fi
+
+# The tool that words how the program ended, kept up to date with its sources.
+end_words="$pkg_build/tools/end_words/end_words"
+if [ "$windows" -eq 0 ] && { [ ! -x "$end_words" ] ||
+    [ -n "$(find "$root/tools/end_words" -newer "$end_words" -type f -print -quit)" ]; }; then
+    cmake --build "$pkg_build" --target end_words > "$pkg_build/end_words-build.log" 2>&1 ||
+        fail "could not build tools/end_words (log: $pkg_build/end_words-build.log)"
+fi
 
 # Compiles the sources one by one, checks for WinMain and links; 1 with the
 # compiler's own messages (or a word on WinMain) on stderr when that fails.
@@ -190,7 +271,7 @@ build_program() {
         compiler="$cc"
         case "$src" in *.c) ;; *) compiler="$cxx" linker="$cxx" ;; esac
         # From the sources' folder, so that messages name the file as the learner does.
-        if ! (cd "$src_dir" && "$compiler" -c -g -Wall "${color[@]}" -o "$obj" "$(basename "$src")" "${cflags[@]}"); then
+        if ! (cd "$src_dir" && "$compiler" -c -g -Wall "${color[@]}" "${check_flags[@]}" -o "$obj" "$(basename "$src")" "${cflags[@]}"); then
             echo "$me: $(basename "$src") did not compile (the compiler's messages are above)" >&2
             return 1
         fi
@@ -214,25 +295,18 @@ EOF
         echo "$me: $shown holds several programs (WinMain in ${with_winmain[*]}): give the script one of the files" >&2
         return 1
     fi
-    if ! "$linker" -o "$exe.new" "${objects[@]}" "${libs[@]}" "${link_extra[@]}"; then
+    if ! "$linker" -o "$exe.new" "${objects[@]}" "${check_flags[@]}" "${libs[@]}" "${link_extra[@]}"; then
         echo "$me: $shown did not link (the linker's messages are above)" >&2
         return 1
     fi
     mv -f "$exe.new" "$exe"
 }
 
-# What to say when the program ended with a failure.
-explain_status() {
-    local status="$1"
-    [ "$status" -ne 0 ] || return 0
-    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-        echo "$me: no desktop to show the window on: run it in a desktop session (or under xvfb-run)" >&2
-    elif [ "$status" -gt 128 ]; then
-        echo "$me: $shown crashed (signal $(kill -l $((status - 128)) 2> /dev/null || echo $((status - 128))))" >&2
-    else
-        echo "$me: $shown ended with status $status" >&2
-    fi
-}
+# The program's environment: leaks are not faults to stop a learner at (and
+# the layer's tables live to the end); a report names the calls that led there.
+export ASAN_OPTIONS="detect_leaks=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
+export UBSAN_OPTIONS="print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
+run_args=(--kaplo-echo="$echo" "${layer_options[@]+"${layer_options[@]}"}" "${program_args[@]+"${program_args[@]}"}")
 
 if [ "$watch" -eq 0 ]; then
     build_program || exit 1
@@ -240,17 +314,30 @@ if [ "$watch" -eq 0 ]; then
         echo "$me: built $exe"
         exit 0
     fi
+    # The program's standard error passes through end_words, which keeps a
+    # sanitizer's report aside for the words at the end.
+    kept="$obj_dir/report.txt"
+    exec {to_filter}> >(exec "$end_words" filter "$kept")
+    filter=$!
     # In the background so that a signal to this script ends the program too
     # (such a job ignores Ctrl+C's SIGINT: it gets a SIGTERM instead).
-    (cd "$src_dir" && exec "$exe" "$@") &
+    (cd "$src_dir" && exec "$exe" "${run_args[@]}") 2>&$to_filter &
     child=$! stopped=0
+    exec {to_filter}>&-
     trap 'stopped=1; kill -TERM "$child" 2> /dev/null || true' INT TERM HUP
     while :; do
         status=0
         wait "$child" 2> /dev/null || status=$?  # our own word on a crash, not the shell's
         kill -0 "$child" 2> /dev/null || break  # woken by a signal: wait on
     done
-    [ "$stopped" -eq 1 ] || explain_status "$status"
+    wait "$filter" 2> /dev/null || true
+    if [ "$stopped" -eq 0 ] && [ "$status" -ne 0 ]; then
+        [ "$raw_report" -eq 0 ] || cat "$kept" >&2
+        explain=(--program "$shown" --dir "$src_dir" --status "$status")
+        [ ${#layer_options[@]} -eq 0 ] || explain+=(--layer-run)
+        [ ${#check_flags[@]} -gt 0 ] || explain+=(--no-checks)
+        "$end_words" explain "${explain[@]}" "$kept" >&2
+    fi
     exit "$status"
 fi
 
@@ -303,7 +390,7 @@ while read -r -u "$events" line && [ "$line" != "Watches established." ]; do
     case "$line" in Setting\ up*) ;; *) echo "$line" >&2 ;; esac
 done
 kill -0 "$watcher" 2> /dev/null || fail "could not watch $src_dir"
-if build_program; then start_program "$@"; fi
+if build_program; then start_program "${run_args[@]}"; fi
 echo "$me: watching $shown: save to restart it, Ctrl+C ends"
 while read -r -u "$events" changed; do
     # The program's sources, and any header beside them.
@@ -316,7 +403,7 @@ while read -r -u "$events" changed; do
     echo "$me: $changed saved: building"
     if build_program; then
         stop_program
-        start_program "$@"
+        start_program "${run_args[@]}"
     else
         echo "$me: still watching; the running program is the one built last"
     fi

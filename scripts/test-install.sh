@@ -68,7 +68,7 @@ check "the compiler's message, naming the line" refused_with "broken.c:3:28: err
 check "a program without WinMain" refused_with "nowinmain.c has no WinMain" "$work/nowinmain.c"
 check "a folder of two programs" refused_with "holds several programs (WinMain in sketch.c ticks.c)" "$project"
 check "no display" env -u DISPLAY -u WAYLAND_DISPLAY bash -c \
-    'bash "$0" "$@" 2>&1 | tee /dev/stderr | grep -q "cannot open a display"; [ "${PIPESTATUS[0]}" -ne 0 ]' \
+    'bash "$0" "$@" 2>&1 | tee /dev/stderr | grep -q "there is no desktop here"; [ "${PIPESTATUS[0]}" -ne 0 ]' \
     "${kaplo[@]}" "$project/ticks.c"
 
 # ---- off Debian: with no dpkg or apt on PATH, nothing is installed
@@ -175,6 +175,34 @@ check "the layer's windows.h is in include/kaplo, not in include" \
 check "find_package(kaplo) builds a program that runs" bash -c '
     cmake -S "$1" -B "$2" -G Ninja -DCMAKE_PREFIX_PATH="$3" && cmake --build "$2" &&
     timeout 60 "$2/ticks"' _ "$project" "$work/build-cmake" "$prefix"
+
+# ---- a program that goes wrong: the one command says what and where
+faulty="$work/faulty"
+cp -r tests/install/faulty "$faulty"
+# Runs scripts/kaplo.sh with the arguments after "--"; succeeds when it ends
+# with status $1 and says each argument before "--" on stderr.
+ends_saying() {
+    local want="$1" status=0 messages=() m
+    shift
+    while [ "$1" != -- ]; do messages+=("$1"); shift; done
+    shift
+    bash "${kaplo[@]}" "$@" > /dev/null 2> "$work/ends.err" || status=$?
+    cat "$work/ends.err"
+    [ "$status" -eq "$want" ] || { echo "status $status, not $want"; return 1; }
+    for m in "${messages[@]}"; do grep -qF -- "$m" "$work/ends.err" || { echo "missing: $m"; return 1; }; done
+}
+check "a null pointer: its file and line" ends_saying 1 \
+    "kaplo: null_radius.c crashed: line 7 of null_radius.c reads memory through a null pointer (in radius_of, called from line 14 of null_radius.c)." \
+    -- "$faulty/null_radius.c" --kaplo-headless
+check "an index past an array's end" ends_saying 1 \
+    "line 8 of past_the_end.c writes past the end of the array 'heights' (made at line 14" -- "$faulty/past_the_end.c"
+check "no KAPLO_end: a clean end, and the mended arguments on the terminal" ends_saying 0 \
+    "log: Illegal color 99; using RED." "log: Radius of -40 not possible, using radius 40" -- "$faulty/no_end.c"
+crash_without_display() {
+    (unset DISPLAY WAYLAND_DISPLAY && ends_saying 1 "null_radius.c crashed: line 7" -- --kaplo-headless "$faulty/null_radius.c") &&
+        ! grep -q "no desktop" "$work/ends.err"
+}
+check "a crash with no display is a crash" crash_without_display
 
 # ---- the Debian package: its files, and pkg-config from it where it is unpacked
 deb_holds_the_package() {

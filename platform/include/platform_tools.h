@@ -39,6 +39,9 @@ int platform_desktop_scale(void);
  * Windows with no debugger watching. */
 typedef void (*PlatformDebugSink)(const char *text, void *context);
 void platform_set_debug_sink(PlatformDebugSink sink, void *context);
+/* A second receiver of the same text, beside the sink (the layer's
+ * --kaplo-echo); nullptr for none. */
+void platform_set_debug_echo(PlatformDebugSink echo);
 
 /* The calendar time the C library's time() reports in programs started by
  * the layer's main: fixed at start_seconds at virtual time 0 and moving with

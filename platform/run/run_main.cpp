@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform_tools.h"
+#include "run/log_echo.h"
 #include "run/run_options.h"
 #include "run/scripted_run.h"
 
@@ -28,6 +29,7 @@ int platform_run_program(int argc, char **argv, PlatformWinMain win_main) {
         line += argv[i];
     }
     if (options.clock_set) platform_set_calendar_clock(1, options.clock);
+    if (!options.echo.empty()) start_log_echo(options.echo == "all");
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(&instance_token);
     if (options.headless) return run_headless(options, instance, line.data(), win_main);
     platform_set_desktop_scale(options.scale);

@@ -60,7 +60,10 @@ const char help_text[] =
     "                             (default 300; 0: never)\n"
     "  --kaplo-scale=N            show desktop windows N times larger (1 to 8; default:\n"
     "                             the desktop's own scale)\n"
-    "Any option but --kaplo-clock and --kaplo-scale implies --kaplo-headless.\n"
+    "  --kaplo-echo=WHICH         copy log lines to standard error as they are logged:\n"
+    "                             'notes' (mended arguments, script messages, the\n"
+    "                             program's own lines) or 'all' (drawing calls too)\n"
+    "Any option but --kaplo-clock, --kaplo-scale and --kaplo-echo implies --kaplo-headless.\n"
     "Exit status: the program's own at a normal end; 2 for a bad option, script or\n"
     "output; 3 when a bound (--kaplo-max-ms, --kaplo-max-frames) ended the run; 4 when\n"
     "writing an output failed; 5 when the program did not end after its window was\n"
@@ -86,7 +89,7 @@ int parse_run_options(int argc, char **argv, RunOptions *o, std::string *error) 
         static const char *const known[] = {"help",  "headless", "script",     "frames",
                                             "every", "last-frame", "gif",      "log",
                                             "max-ms", "max-frames", "timeout", "clock",
-                                            "scale"};
+                                            "scale", "echo"};
         bool is_known = false;
         for (const char *k : known) is_known = is_known || name == k;
         if (!is_known) {
@@ -113,12 +116,13 @@ int parse_run_options(int argc, char **argv, RunOptions *o, std::string *error) 
         else if (name == "max-frames") ok = parse_number(value, 1, 1LL << 50, &o->max_frames);
         else if (name == "timeout") ok = parse_number(value, 0, 1LL << 30, &o->timeout_s);
         else if (name == "clock") ok = parse_clock(value, &o->clock), o->clock_set = true;
+        else if (name == "echo") ok = !strcmp(value, "notes") || !strcmp(value, "all"), o->echo = value;
         else ok = parse_number(value, 1, 8, &n), o->scale = (int)n;  // scale
         if (!ok) {
             *error = std::string("bad value for --kaplo-") + name + ": '" + value + "'";
             return -1;
         }
-        if (name != "help" && name != "clock" && name != "scale") o->headless = true;
+        if (name != "help" && name != "clock" && name != "scale" && name != "echo") o->headless = true;
     }
     return i - 1;
 }

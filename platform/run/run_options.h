@@ -19,6 +19,7 @@ struct RunOptions {
     long long clock = 0;         // seconds since 1970, UTC
     long long timeout_s = 300;   // real-time limit of a headless run, 0 for none
     int scale = 0;               // desktop scale, 0 for the desktop's own
+    std::string echo;            // log lines to stderr: "notes", "all", or "" for none
 };
 
 // Reads the leading --kaplo- options; returns how many arguments (after the

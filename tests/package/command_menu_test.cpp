@@ -40,9 +40,9 @@ TEST_F(CommandTest, TheRunMenuHasItsSixteenEntriesInOrder) {
         {"&Quit\tCtrl+Q", CMD_QUIT, 0},
         {nullptr, 0, MF_SEPARATOR},
         {"KAPLO graphics package 1.0", CMD_INFO, MF_GRAYED},
-        {"MAC: mac@example.org", CMD_INFO, MF_GRAYED},
-        {"WINDOWS: windows@example.org", CMD_INFO, MF_GRAYED},
-        {"UPDATES: updates@example.org", CMD_INFO, MF_GRAYED},
+        {"MAC: docs/building.md", CMD_INFO, MF_GRAYED},
+        {"WINDOWS: docs/building.md#windows", CMD_INFO, MF_GRAYED},
+        {"UPDATES: README.md", CMD_INFO, MF_GRAYED},
     };
     HMENU run = package_state.run_menu;
     ASSERT_EQ(GetMenuItemCount(run), 16);
