@@ -53,10 +53,15 @@ struct Watched {
     std::string caption;  // as the program last set it
 };
 
+// The names the watcher uses on its display, looked up once.
+struct Names {
+    Atom protocols, delete_window, utf8, net_wm_name;
+    KeyCode q;
+};
+
 // What the waiting events hold, seen without taking them off the queue.
 struct Waiting {
-    Atom protocols, delete_window;
-    KeyCode q;
+    const Names *names;
     bool input = false;
     bool close = false;  // a close box (the window manager's delete request)
     bool ctrl_q = false;
@@ -69,6 +74,7 @@ struct Watch {
     std::thread *thread = nullptr;
     bool stop = false;
     Display *display = nullptr;
+    Names names{};
     std::vector<Watched> windows;
     uint64_t since = 0;   // when the first window was watched
     bool marked = false;
@@ -84,14 +90,15 @@ Bool look(Display *, XEvent *ev, XPointer arg) {
     switch (ev->type) {
     case KeyPress:
         w->input = true;
-        if ((ev->xkey.state & ControlMask) && ev->xkey.keycode == w->q) w->ctrl_q = true;
+        if ((ev->xkey.state & ControlMask) && ev->xkey.keycode == w->names->q) w->ctrl_q = true;
         break;
     case KeyRelease:
     case ButtonPress:
     case ButtonRelease:
     case MotionNotify: w->input = true; break;
     case ClientMessage:
-        if (ev->xclient.message_type == w->protocols && (Atom)ev->xclient.data.l[0] == w->delete_window)
+        if (ev->xclient.message_type == w->names->protocols &&
+            (Atom)ev->xclient.data.l[0] == w->names->delete_window)
             w->input = w->close = true;
         break;
     default: break;
@@ -100,18 +107,17 @@ Bool look(Display *, XEvent *ev, XPointer arg) {
 }
 
 // Sets a window's caption (both the old and the EWMH name) to this text.
-void set_caption(Display *d, Window xid, const std::string &text) {
-    Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
-    Atom net_name = XInternAtom(d, "_NET_WM_NAME", False);
+void set_caption(Window xid, const std::string &text) {
     auto bytes = reinterpret_cast<const unsigned char *>(text.data());
-    XChangeProperty(d, xid, XA_WM_NAME, utf8, 8, PropModeReplace, bytes, (int)text.size());
-    XChangeProperty(d, xid, net_name, utf8, 8, PropModeReplace, bytes, (int)text.size());
+    const Names &n = watch.names;
+    XChangeProperty(watch.display, xid, XA_WM_NAME, n.utf8, 8, PropModeReplace, bytes, (int)text.size());
+    XChangeProperty(watch.display, xid, n.net_wm_name, n.utf8, 8, PropModeReplace, bytes, (int)text.size());
 }
 
 // Puts the mark on every watched caption, or takes it off.
 void show_mark(bool on) {
     for (const Watched &w : watch.windows)
-        set_caption(watch.display, w.xid, on ? w.caption + kMark : w.caption);
+        set_caption(w.xid, on ? w.caption + kMark : w.caption);
     XFlush(watch.display);
     watch.marked = on;
 }
@@ -136,9 +142,7 @@ void look_once() {
     uint64_t quiet_since = last > watch.since ? last : watch.since;
     if (user_steady_ms() - quiet_since < kHungAfterMs) return;
     Waiting waiting;
-    waiting.protocols = XInternAtom(watch.display, "WM_PROTOCOLS", False);
-    waiting.delete_window = XInternAtom(watch.display, "WM_DELETE_WINDOW", False);
-    waiting.q = XKeysymToKeycode(watch.display, XK_q);
+    waiting.names = &watch.names;
     XEvent unused;
     XCheckIfEvent(watch.display, &unused, look, reinterpret_cast<XPointer>(&waiting));
     if (!watch.marked && (waiting.input || left)) {
@@ -184,7 +188,13 @@ void not_responding_add(const void *key, SDL_Window *window, const char *caption
     if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
     std::lock_guard<std::mutex> hold(watch.lock);
     if (watch.display && watch.display != info.info.x11.display) return;  // one display only
-    watch.display = info.info.x11.display;
+    if (!watch.display) {
+        Display *d = info.info.x11.display;
+        watch.names = Names{XInternAtom(d, "WM_PROTOCOLS", False), XInternAtom(d, "WM_DELETE_WINDOW", False),
+                            XInternAtom(d, "UTF8_STRING", False), XInternAtom(d, "_NET_WM_NAME", False),
+                            XKeysymToKeycode(d, XK_q)};
+        watch.display = d;
+    }
     watch.windows.push_back(Watched{key, info.info.x11.window, caption});
     if (watch.marked) show_mark(true);
     if (!watch.thread) {
@@ -207,6 +217,7 @@ void not_responding_remove(const void *key) {
     for (auto it = watch.windows.begin(); it != watch.windows.end(); ++it) {
         if (it->key != key) continue;
         watch.windows.erase(it);
+        if (watch.windows.empty()) watch.marked = false;
         return;
     }
 }
