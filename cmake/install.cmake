@@ -20,16 +20,18 @@ if(WIN32)
 else()
     set(KAPLO_PORTABLE_LAYER ON)
     # The layer's main as an archive: a program without main gets it, one
-    # with its own main still links.
+    # with its own main still links. Asking for kaplo_entry_check brings in
+    # the check that ends a program with main instead of WinMain, saying so.
     add_library(kaplo_main STATIC $<TARGET_OBJECTS:platform_main>)
     target_link_libraries(kaplo_main PUBLIC platform)
+    target_link_options(kaplo_main INTERFACE "LINKER:-u,kaplo_entry_check")
     set_target_properties(kaplo_main PROPERTIES EXPORT_NAME main)
     set_target_properties(platform PROPERTIES OUTPUT_NAME kaplo_platform)
     list(APPEND kaplo_install_targets kaplo_main)
     install(FILES platform/include/windows.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kaplo)
     # Static libraries: everything they need goes on the plain link line, so
     # that `cc prog.c $(pkg-config --cflags --libs kaplo)` links.
-    set(KAPLO_PC_LIBS "-lkaplo_main -lkaplo -lkaplo_platform -lSDL2 -lfreetype -lfontconfig -lpng -lgif -lpthread -lstdc++ -lm")
+    set(KAPLO_PC_LIBS "-Wl,-u,kaplo_entry_check -lkaplo_main -lkaplo -lkaplo_platform -lSDL2 -lfreetype -lfontconfig -lpng -lgif -lpthread -lstdc++ -lm")
     if(KAPLO_WITH_X11)  # set by platform/ when Xlib was found
         string(REPLACE "-lSDL2" "-lSDL2 -lX11" KAPLO_PC_LIBS "${KAPLO_PC_LIBS}")
     else()

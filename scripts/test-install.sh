@@ -50,9 +50,18 @@ wait_for_lines() {
     return 1
 }
 
+# Runs a built program that starts in main instead of WinMain: it must stop
+# at once, with status 1 and the one command's words.
+refuses_main() {
+    local status=0
+    timeout 20 "$1" 2> "$work/main.err" > /dev/null || status=$?
+    cat "$work/main.err"
+    [ "$status" -eq 1 ] && grep -qF "$(basename "$1") has no WinMain: a KAPLO program starts in WinMain, not in main" "$work/main.err"
+}
+
 project="$work/project"  # a learner's project, outside the source tree
 mkdir -p "$project"
-cp tests/install/ticks.c tests/install/sketch.c tests/install/CMakeLists.txt "$project"
+cp tests/install/ticks.c tests/install/sketch.c tests/install/main_instead.c tests/install/CMakeLists.txt "$project"
 
 # ---- scripts/kaplo.sh: builds the package once, then the program; it runs and ends
 check "kaplo.sh builds and runs a program" timeout 600 bash "${kaplo[@]}" "$project/ticks.c"
@@ -175,6 +184,7 @@ check "the layer's windows.h is in include/kaplo, not in include" \
 check "find_package(kaplo) builds a program that runs" bash -c '
     cmake -S "$1" -B "$2" -G Ninja -DCMAKE_PREFIX_PATH="$3" && cmake --build "$2" &&
     timeout 60 "$2/ticks"' _ "$project" "$work/build-cmake" "$prefix"
+check "find_package(kaplo): main instead of WinMain is refused" refuses_main "$work/build-cmake/main_instead"
 
 # ---- a program that goes wrong: the one command says what and where
 faulty="$work/faulty"
@@ -223,6 +233,14 @@ check "cc prog.c \$(pkg-config --cflags --libs kaplo) builds a program that runs
     cd "$1" && export PKG_CONFIG_PATH="$2" &&
     cc ticks.c $(pkg-config --cflags --libs kaplo) -o ticks-pc && timeout 60 ./ticks-pc' \
     _ "$project" "$work/debroot/usr/lib/pkgconfig"
+# The same through pkg-config on one line, and through make's built-in rule.
+main_refused_through_pkg_config() (
+    cd "$project" && export PKG_CONFIG_PATH="$work/debroot/usr/lib/pkgconfig" || return 1
+    cc main_instead.c $(pkg-config --cflags --libs kaplo) -o main_instead-pc && refuses_main ./main_instead-pc || return 1
+    printf 'CFLAGS = $(shell pkg-config --cflags kaplo)\nLDLIBS = $(shell pkg-config --libs kaplo)\n' > Makefile
+    make main_instead && refuses_main ./main_instead
+)
+check "pkg-config and make: main instead of WinMain is refused" main_refused_through_pkg_config
 
 # ---- Windows: kaplo.sh --windows, and find_package from a cross build
 check "kaplo.sh --windows makes an .exe" bash -c '

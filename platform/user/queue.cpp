@@ -249,6 +249,11 @@ uint64_t user_next_timer_due() {
 // Waits for the next message: posted, then quit, then input, then paint, then
 // timer. Returns 0 for WM_QUIT, -1 for a bad argument.
 BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT filter_min, UINT filter_max) {
+    // For the "not responding" watcher: asking from here until the return.
+    struct Asking {
+        Asking() { user_begin_asking(); }
+        ~Asking() { user_end_asking(!input.empty()); }
+    } asking;
     Backend *b = user_backend();
     if (!msg || !b) return -1;
     if (hwnd && !user_window(hwnd)) return -1;

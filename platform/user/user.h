@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gdi/surface.h"
+#include "user/responding.h"
 
 // Frame and bar metrics, the same for every window: a 601 x 540 window with a
 // caption and a menu bar has a 595 x 476 client area.

@@ -5,33 +5,7 @@
 #   lost-display.sh GAME_PROGRAM        (exit 77: skipped, no Xvfb or xdotool)
 set -u
 game="$1"
-command -v Xvfb > /dev/null && command -v xdotool > /dev/null || { echo "no Xvfb or xdotool"; exit 77; }
-work="$(mktemp -d)"
-server="" program=""
-cleanup() {
-    [ -n "$program" ] && kill -9 "$program" 2> /dev/null
-    [ -n "$server" ] && kill "$server" 2> /dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "lost-display: $*" >&2
-    echo "--- the program's standard error:" >&2
-    cat "$work/stderr.txt" >&2 2> /dev/null
-    exit 1
-}
-# Waits up to 10 s for a command to succeed.
-await() {
-    for _ in $(seq 100); do "$@" > /dev/null 2>&1 && return 0; sleep 0.1; done
-    return 1
-}
-milliseconds() { echo $(($(date +%s%N) / 1000000)); }
-
-# A server of our own on a free display number, which it reports itself.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
-server=$!
-await test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")"
+source "$(dirname "$0")/../support/own-xvfb.sh"
 
 cd "$work"
 "$game" 2> "$work/stderr.txt" &
@@ -45,12 +19,7 @@ wait "$server"
 server=""
 lost=$(milliseconds)
 
-while kill -0 "$program" 2> /dev/null && [ $(($(milliseconds) - lost)) -lt 5000 ]; do sleep 0.02; done
-took=$(($(milliseconds) - lost))
-kill -0 "$program" 2> /dev/null && fail "still running 5 s after the display was lost"
-wait "$program"
-status=$?
-program=""
+await_end "$lost" "the display was lost"
 echo "the game ended $took ms after its display was lost, with status $status"
 
 [ "$status" -lt 128 ] || fail "ended by signal $((status - 128))"

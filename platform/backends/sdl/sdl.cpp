@@ -11,6 +11,7 @@
 #include "backends/sdl/desktop_scale.h"
 #include "backends/sdl/sdl_capture.h"
 #include "backends/sdl/display_loss.h"
+#include "backends/sdl/not_responding.h"
 #include "platform_tools.h"
 #include "user/user.h"
 
@@ -60,6 +61,7 @@ bool window_created(Window *w) {
     s->id = SDL_GetWindowID(win);
     w->backend_data = s;
     display_loss_watch(win);
+    not_responding_add(w, win, w->title.c_str());
     return true;
 }
 
@@ -68,6 +70,7 @@ void window_destroyed(Window *w) {
     SdlWindow *s = sdl_of(w);
     if (!s) return;
     sdl_capture_window_gone(w);
+    not_responding_remove(w);
     if (!display_lost()) SDL_DestroyWindow(s->window);
     delete s;
     w->backend_data = nullptr;
@@ -342,6 +345,7 @@ void wait(uint64_t deadline) {
 
 // Closes the video subsystem (the windows are gone by now).
 void shutdown() {
+    not_responding_stop();
     if (!display_lost()) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
@@ -376,7 +380,9 @@ int platform_desktop_scale(void) { return scale; }
 // Sets the caption of a window's desktop window.
 void sdl_set_caption(Window *w, const char *caption) {
     SdlWindow *s = sdl_of(w);
-    if (s) SDL_SetWindowTitle(s->window, caption);
+    if (!s) return;
+    not_responding_caption(w, caption);
+    SDL_SetWindowTitle(s->window, caption);
 }
 
 // Selects the SDL2 backend; 0 with a message on stderr without a display.
