@@ -91,6 +91,9 @@ TEST(EndWords, TheCauseOfAnEndWithoutAReport) {
         end.status = l.first;
         EXPECT_NE(end_words::words(end)[0].find(l.second), std::string::npos) << l.first;
     }
+    end.status = 5;  // ended by its close box while not responding: not the watchdog
+    end.ended_unresponsive = true;
+    EXPECT_NE(end_words::words(end)[0].find("was ended while it was not responding"), std::string::npos);
 }
 
 // What the filter passes and keeps, fed in pieces as a pipe delivers them.

@@ -48,6 +48,7 @@ struct End {
     int status = 0;        // the shell's exit status: 128 + N for signal N
     bool layer_run = false;  // --kaplo- options were given: 2 to 5 are the layer's own
     bool no_display = false; // the layer said it could not open a display
+    bool ended_unresponsive = false; // the layer ended it while it was not responding
     bool checks = true;      // built with the sanitizers
     Report report;
 };
@@ -57,5 +58,7 @@ std::vector<std::string> words(const End &end);
 
 // The layer's message when it finds no display, as it begins.
 extern const char no_display_message[];
+// Its message when it ends a program that was not responding, as it ends.
+extern const char unresponsive_end_message[];
 
 }  // namespace end_words

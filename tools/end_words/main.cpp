@@ -72,6 +72,7 @@ int explain(int argc, char **argv) {
         text << in.rdbuf();
         end.report = end_words::parse_report(text.str());
         end.no_display = text.str().find(end_words::no_display_message) != std::string::npos;
+        end.ended_unresponsive = text.str().find(end_words::unresponsive_end_message) != std::string::npos;
     }
     for (const std::string &line : end_words::words(end)) printf("kaplo: %s\n", line.c_str());
     return 0;

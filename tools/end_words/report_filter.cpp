@@ -43,7 +43,8 @@ void ReportFilter::line(const std::string &text, std::string *out, std::string *
         return;
     }
     *out += text;
-    if (text.rfind(no_display_message, 0) == 0) add_kept(text, keep);
+    if (text.rfind(no_display_message, 0) == 0 || text.find(unresponsive_end_message) != std::string::npos)
+        add_kept(text, keep);
 }
 
 void ReportFilter::feed(const std::string &bytes, std::string *out, std::string *keep) {

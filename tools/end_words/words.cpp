@@ -8,6 +8,7 @@
 namespace end_words {
 
 const char no_display_message[] = "kaplo: cannot open a display";
+const char unresponsive_end_message[] = "while the program was not responding: ending it";
 
 namespace {
 
@@ -202,6 +203,10 @@ std::vector<std::string> words(const End &e) {
                 "hint: run it in a desktop session or under xvfb-run; or without windows with a "
                 "recorded script (--kaplo-script=KAPLO.SCR, see docs/running.md)."};
     if (e.status > 128) return signal_words(e, e.status - 128);
+    if (e.ended_unresponsive)
+        return {e.program + " was ended while it was not responding: it had stopped asking for events.",
+                "hint: a loop that never calls KAPLO_next_event never lets the window answer; call it "
+                "each time round the loop."};
     if (e.layer_run) {
         std::vector<std::string> w = layer_words(e);
         if (!w.empty()) return w;
