@@ -158,6 +158,8 @@ void user_release_surface(SurfaceStore *store);
 // The window's pixels as presented: surface with the open pop-up on top.
 void user_compose(const Window *w, uint32_t *out);
 HDC user_surface_dc(Window *w, SurfaceStore *store, int org_x, int org_y, RECT clip);
+// The window's surface replaced `old`: its open DCs follow it.
+void user_move_window_dcs(Window *w, SurfaceStore *old);
 void user_release_surface_dc(HDC dc);
 void user_suspend_present(bool suspend);
 void user_present_dirty();

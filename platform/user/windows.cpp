@@ -118,8 +118,10 @@ void user_resize_client(Window *w, bool tell_backend) {
     w->client_w = cw;
     w->client_h = ch;
     if (!w->store || w->store->surface.width != cw || w->store->surface.height != sh) {
-        user_release_surface(w->store);
+        SurfaceStore *old = w->store;
         w->store = user_new_surface(cw, sh, 0xFFFFFF);
+        if (old) user_move_window_dcs(w, old);
+        user_release_surface(old);
         if (tell_backend && backend && w->backend_data && backend->window_resized) backend->window_resized(w);
         w->update = RECT{0, 0, cw, ch};
         w->erase = true;
