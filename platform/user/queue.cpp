@@ -100,10 +100,9 @@ UINT message_of(const InputEvent &e) {
     return e.y < 0 ? e.message - 0x160 : e.message;
 }
 
-// Whether GetMessageA's filter lets an input event be taken. An open pop-up
-// menu has all of its window's input, whatever the range.
-bool input_passes(const InputEvent &e, const Window *w, HWND filter, UINT lo, UINT hi) {
-    if (w->popup.title >= 0 && e.kind != InputEvent::Close) return passes(filter, 0, 0, e.hwnd, 0);
+// Whether GetMessageA's filter lets an input event be taken: the message it
+// would become passes (also when the menu is to consume it).
+bool input_passes(const InputEvent &e, HWND filter, UINT lo, UINT hi) {
     return passes(filter, lo, hi, e.hwnd, message_of(e));
 }
 
@@ -119,7 +118,7 @@ bool take_input(MSG *msg, HWND filter, UINT lo, UINT hi) {
             input.erase(input.begin() + (long)i);
             continue;
         }
-        if (!input_passes(e, w, filter, lo, hi)) {
+        if (!input_passes(e, filter, lo, hi)) {
             ++i;
             continue;
         }
@@ -239,10 +238,8 @@ bool user_have_pending() {
     if (quit_pending) return true;
     for (const MSG &m : posted)
         if (passes(f.hwnd, f.lo, f.hi, m.hwnd, m.message)) return true;
-    for (const InputEvent &e : input) {
-        const Window *w = user_window(e.hwnd);
-        if (!w || input_passes(e, w, f.hwnd, f.lo, f.hi)) return true;
-    }
+    for (const InputEvent &e : input)
+        if (!user_window(e.hwnd) || input_passes(e, f.hwnd, f.lo, f.hi)) return true;
     for (Window *w : user_windows())
         if (w->visible && w->update.right > w->update.left && w->update.bottom > w->update.top &&
             passes(f.hwnd, f.lo, f.hi, w->handle, WM_PAINT))
