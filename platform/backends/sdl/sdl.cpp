@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "backends/sdl/video_drivers.h"
 #include "backends/sdl/desktop_scale.h"
 #include "backends/sdl/sdl_capture.h"
 #include "backends/sdl/display_loss.h"
-#include "backends/sdl/video_drivers.h"
 #include "platform_tools.h"
 #include "user/user.h"
 
