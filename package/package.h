@@ -113,6 +113,7 @@ void script_write_event(int kind, int x, int y, char key);
 int script_read_event(void);
 void script_stop_playback(void);
 void script_close(void);
+void script_write_pending_run(void);
 
 // Log window
 LRESULT CALLBACK text_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);

@@ -80,6 +80,15 @@ void script_write_event(int kind, int x, int y, char key) {
     }
 }
 
+// While recording, writes the periodic events counted since the last line, so
+// that a recording ended without a quit keeps its last ticks.
+void script_write_pending_run(void) {
+    PackageState &state = package_state;
+    if (!state.recording || state.periodic_count <= 0) return;
+    script_write_event(KAPLO_PERIODIC, 0, 0, 0);
+    state.periodic_count = 0;
+}
+
 // Clears the play flags and the Playback Script check mark; the stream stays open.
 void script_stop_playback(void) {
     PackageState &state = package_state;

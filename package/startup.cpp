@@ -52,13 +52,15 @@ int KAPLO_begin(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int 
     return 1;
 }
 
-// Releases the drawing window's device context and closes the script file.
+// Releases the drawing window's device context and closes the script file,
+// with a recording's pending periodic run written first.
 int KAPLO_end(void) {
     PackageState &state = package_state;
     if (state.window_dc != nullptr) {
         ReleaseDC(state.drawing_window, state.window_dc);
         state.window_dc = nullptr;  // a second call must not release it again
     }
+    script_write_pending_run();
     script_close();
     return 1;
 }

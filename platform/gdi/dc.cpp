@@ -58,6 +58,19 @@ void gdi_release_window_dc(HDC handle) {
     gdi_free_dc(handle);
 }
 
+// Moves a window DC to its window's new surface; a bitmap shown on the old
+// one takes its pixels back first.
+void gdi_retarget_window_dc(HDC handle, Surface *surface, const RECT *client) {
+    GdiDc *dc = gdi_dc(handle);
+    if (!dc || dc->kind != DcKind::Window) return;
+    if (dc->surface && dc->surface->pixels) batch_window_changing(dc->surface->pixels);
+    dc->surface = surface;
+    if (!client) return;
+    dc->clip = *client;
+    dc->org_x = client->left;
+    dc->org_y = client->top;
+}
+
 // The window a DC draws on, nullptr for memory and screen DCs.
 HWND gdi_dc_window(HDC handle) {
     GdiDc *dc = gdi_dc(handle);

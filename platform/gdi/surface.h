@@ -27,6 +27,10 @@ inline COLORREF colorref_from_pixel(uint32_t p) {
 // call gdi_release_window_dc.
 HDC gdi_create_window_dc(HWND owner, Surface *surface, int org_x, int org_y, RECT clip);
 void gdi_release_window_dc(HDC dc);
+// The DC's window has a new surface: the DC draws there from now on. A DC of
+// the whole client area gets `client` (surface coordinates) as its clip, its
+// top-left as DC (0, 0); for nullptr the DC keeps its origin and clip.
+void gdi_retarget_window_dc(HDC dc, Surface *surface, const RECT *client);
 // The screen DC that GetDC(NULL) returns (never released for real).
 HDC gdi_screen_dc(void);
 // The window a DC belongs to, or nullptr for memory DCs.

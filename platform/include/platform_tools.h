@@ -100,6 +100,11 @@ void headless_key_up(HWND hwnd, int virtual_key);
 /* Key presses (with Shift where needed) that TranslateMessage turns into
  * exactly these characters. */
 void headless_type(HWND hwnd, const char *text);
+/* The desktop resizes the window's menu bar and client area together to
+ * width x height without the program asking (a window manager may): WM_SIZE
+ * follows, and the window's DCs draw on its new pixels. Returns 0 for a bad
+ * window or size. */
+int headless_resize_window(HWND hwnd, int width, int height);
 /* A click on the window's close box: WM_SYSCOMMAND(SC_CLOSE), then WM_CLOSE. */
 void headless_close_box(HWND hwnd);
 /* Opens the menu bar's pop-up with this title index and clicks the item with

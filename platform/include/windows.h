@@ -203,14 +203,17 @@ typedef struct tagTEXTMETRICA {
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
 #define WM_NCCALCSIZE 0x0083
+#define WM_KEYFIRST 0x0100
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 #define WM_SYSKEYDOWN 0x0104
 #define WM_SYSKEYUP 0x0105
+#define WM_KEYLAST 0x0109
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
 #define WM_TIMER 0x0113
+#define WM_MOUSEFIRST 0x0200
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
@@ -218,6 +221,7 @@ typedef struct tagTEXTMETRICA {
 #define WM_RBUTTONUP 0x0205
 #define WM_MBUTTONDOWN 0x0207
 #define WM_MBUTTONUP 0x0208
+#define WM_MOUSELAST 0x020E
 #define WM_USER 0x0400
 
 #define SC_CLOSE 0xF060
@@ -279,6 +283,9 @@ typedef struct tagTEXTMETRICA {
 
 /* ---- virtual keys ----------------------------------------------------- */
 
+#define VK_LBUTTON 0x01
+#define VK_RBUTTON 0x02
+#define VK_MBUTTON 0x04
 #define VK_BACK 0x08
 #define VK_TAB 0x09
 #define VK_RETURN 0x0D

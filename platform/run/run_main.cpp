@@ -15,7 +15,7 @@ int platform_run_program(int argc, char **argv, PlatformWinMain win_main) {
     std::string error;
     int taken = parse_run_options(argc, argv, &options, &error);
     if (taken < 0) {
-        fprintf(stderr, "kaplo: %s (--kaplo-help lists the options)\n", error.c_str());
+        fprintf(stderr, "kaplo: %s\n", error.c_str());
         return RUN_BAD_INPUT;
     }
     if (options.help) {

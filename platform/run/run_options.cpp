@@ -8,29 +8,64 @@
 
 namespace {
 
-// A whole decimal number within [low, high].
+// A whole decimal number within [low, high]: digits only, no sign, blank
+// or anything after them.
 bool parse_number(const char *text, long long low, long long high, long long *value) {
     if (!*text) return false;
+    for (const char *p = text; *p; ++p)
+        if (*p < '0' || *p > '9') return false;
     errno = 0;
-    char *end;
-    long long v = strtoll(text, &end, 10);
-    if (errno || *end || v < low || v > high) return false;
+    long long v = strtoll(text, nullptr, 10);
+    if (errno || v < low || v > high) return false;
     *value = v;
     return true;
 }
 
-// Seconds since 1970 given as a number, or as YYYY-MM-DD[THH:MM[:SS]] in UTC.
+// Exactly `digits` decimal digits at *text, within [low, high]; moves past them.
+bool take_field(const char **text, int digits, int low, int high, int *value) {
+    int v = 0;
+    for (int i = 0; i < digits; ++i) {
+        char c = (*text)[i];
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v < low || v > high) return false;
+    *text += digits;
+    *value = v;
+    return true;
+}
+
+// Whether *text is the separator c; moves past it.
+bool take_char(const char **text, char c) {
+    if (**text != c) return false;
+    ++*text;
+    return true;
+}
+
+// Days in a month of the Gregorian calendar.
+int month_days(int year, int month) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// Seconds since 1970 given as a number, or as YYYY-MM-DD[THH:MM[:SS]] in UTC,
+// a real date and time with nothing after it.
 bool parse_clock(const char *text, long long *seconds) {
     if (parse_number(text, 0, 253402300799LL, seconds)) return true;
     struct tm t = {};
-    char rest = 0;
-    int n = sscanf(text, "%4d-%2d-%2d%*1[T ]%2d:%2d:%2d%c", &t.tm_year, &t.tm_mon, &t.tm_mday,
-                   &t.tm_hour, &t.tm_min, &t.tm_sec, &rest);
-    if (n == 3 && strlen(text) != 10) return false;
-    if (n != 3 && n != 5 && n != 6) return false;
-    if (t.tm_mon < 1 || t.tm_mon > 12 || t.tm_mday < 1 || t.tm_mday > 31 || t.tm_hour > 23 ||
-        t.tm_min > 59 || t.tm_sec > 60 || t.tm_year < 1970)
+    const char *p = text;
+    if (!take_field(&p, 4, 1970, 9999, &t.tm_year) || !take_char(&p, '-') ||
+        !take_field(&p, 2, 1, 12, &t.tm_mon) || !take_char(&p, '-') ||
+        !take_field(&p, 2, 1, month_days(t.tm_year, t.tm_mon), &t.tm_mday))
         return false;
+    if (take_char(&p, 'T')) {
+        if (!take_field(&p, 2, 0, 23, &t.tm_hour) || !take_char(&p, ':') ||
+            !take_field(&p, 2, 0, 59, &t.tm_min))
+            return false;
+        if (take_char(&p, ':') && !take_field(&p, 2, 0, 59, &t.tm_sec)) return false;
+    }
+    if (*p) return false;
     t.tm_year -= 1900;
     t.tm_mon -= 1;
     *seconds = (long long)timegm(&t);
@@ -54,7 +89,7 @@ const char help_text[] =
     "                             3600000, one hour)\n"
     "  --kaplo-max-frames=N       end the run after N frames (default: no limit)\n"
     "  --kaplo-clock=TIME         the calendar time at start, as seconds since 1970 or\n"
-    "                             YYYY-MM-DDTHH:MM:SS (UTC); it moves on with the run's\n"
+    "                             YYYY-MM-DD[THH:MM[:SS]] (UTC); it moves on with the run's\n"
     "                             clock, so that a program seeded from the time repeats\n"
     "  --kaplo-timeout=SECONDS    give up on a headless run after SECONDS of real time\n"
     "                             (default 300; 0: never)\n"
@@ -77,6 +112,28 @@ const char help_text[] =
 // The help text.
 const char *run_options_help() { return help_text; }
 
+namespace {
+
+// The lines of the help text that describe --kaplo-NAME: its own line and
+// the indented lines that go on from it.
+std::string usage_of(const std::string &name) {
+    std::string text = help_text, start = "  --kaplo-" + name;
+    size_t at = 0;
+    for (;;) {
+        at = text.find(start, at);
+        if (at == std::string::npos) return "";
+        char after = text[at + start.size()];
+        if ((at == 0 || text[at - 1] == '\n') && (after == '=' || after == ' ')) break;
+        at += start.size();
+    }
+    size_t end = text.find('\n', at);
+    while (end != std::string::npos && text.compare(end + 1, 4, "    ") == 0)
+        end = text.find('\n', end + 1);
+    return text.substr(at, end - at);
+}
+
+}  // namespace
+
 // Reads --kaplo-NAME[=VALUE] arguments until the first other one.
 int parse_run_options(int argc, char **argv, RunOptions *o, std::string *error) {
     int i = 1;
@@ -93,13 +150,14 @@ int parse_run_options(int argc, char **argv, RunOptions *o, std::string *error) 
         bool is_known = false;
         for (const char *k : known) is_known = is_known || name == k;
         if (!is_known) {
-            *error = "unknown option --kaplo-" + name;
+            *error = "unknown option --kaplo-" + name + " (--kaplo-help lists the options)";
             return -1;
         }
         bool flag = name == "help" || name == "headless";
         if (flag == has_value || (has_value && !*value)) {
             *error = flag ? "--kaplo-" + name + " takes no value"
                           : "--kaplo-" + name + " needs a value (--kaplo-" + name + "=...)";
+            *error += "; usage:\n" + usage_of(name);
             return -1;
         }
         long long n = 0;
@@ -119,7 +177,8 @@ int parse_run_options(int argc, char **argv, RunOptions *o, std::string *error) 
         else if (name == "echo") ok = !strcmp(value, "notes") || !strcmp(value, "all"), o->echo = value;
         else ok = parse_number(value, 1, 8, &n), o->scale = (int)n;  // scale
         if (!ok) {
-            *error = std::string("bad value for --kaplo-") + name + ": '" + value + "'";
+            *error = std::string("bad value for --kaplo-") + name + ": '" + value + "'; usage:\n" +
+                     usage_of(name);
             return -1;
         }
         if (name != "help" && name != "clock" && name != "scale" && name != "echo") o->headless = true;

@@ -11,7 +11,13 @@
 
 namespace {
 
-std::map<HDC, SurfaceStore *> open_dcs;  // window DCs handed out and not released
+// A window DC handed out and not released: the surface it draws on, and
+// whether it covers the whole client area (GetDC) rather than a fixed part.
+struct OpenDc {
+    SurfaceStore *store = nullptr;
+    bool client = false;
+};
+std::map<HDC, OpenDc> open_dcs;
 bool present_suspended = false;
 
 // Whether a rectangle is empty.
@@ -62,16 +68,32 @@ void user_release_surface(SurfaceStore *store) {
 HDC user_surface_dc(Window *w, SurfaceStore *store, int org_x, int org_y, RECT clip) {
     HDC dc = gdi_create_window_dc(w->handle, &store->surface, org_x, org_y, clip);
     if (!dc) return nullptr;
-    open_dcs[dc] = store;
+    open_dcs[dc] = OpenDc{store, false};
     store->open_dcs++;
     return dc;
+}
+
+// The window's surface was replaced (a resize): its DCs move from the old
+// surface to the new one, as a window DC belongs to the window, not to its
+// pixels. A DC of the whole client area covers the new client area.
+void user_move_window_dcs(Window *w, SurfaceStore *old) {
+    int mh = user_menu_height(w);
+    RECT client{0, mh, w->client_w, mh + w->client_h};
+    for (auto &kv : open_dcs) {
+        OpenDc &open = kv.second;
+        if (open.store != old) continue;
+        gdi_retarget_window_dc(kv.first, &w->store->surface, open.client ? &client : nullptr);
+        old->open_dcs--;
+        w->store->open_dcs++;
+        open.store = w->store;
+    }
 }
 
 // Releases a DC made by user_surface_dc.
 void user_release_surface_dc(HDC dc) {
     auto it = open_dcs.find(dc);
     if (it == open_dcs.end()) return;
-    SurfaceStore *store = it->second;
+    SurfaceStore *store = it->second.store;
     open_dcs.erase(it);
     gdi_release_window_dc(dc);
     store->open_dcs--;
@@ -201,7 +223,9 @@ HDC WINAPI GetDC(HWND hwnd) {
     Window *w = user_window(hwnd);
     if (!w) return nullptr;
     int mh = user_menu_height(w);
-    return user_surface_dc(w, w->store, 0, mh, RECT{0, mh, w->client_w, mh + w->client_h});
+    HDC dc = user_surface_dc(w, w->store, 0, mh, RECT{0, mh, w->client_w, mh + w->client_h});
+    if (dc) open_dcs[dc].client = true;
+    return dc;
 }
 
 // Releases a DC from GetDC; returns 1 when it was one.

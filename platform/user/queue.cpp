@@ -30,6 +30,14 @@ bool mouse_swallow_up = false;  // the button went down on the menu
 unsigned long posted_total = 0;  // messages ever posted
 bool menu_posted = false;       // a menu choice was posted while taking input
 
+// The filter of the GetMessageA call now waiting (none outside one): what is
+// pending, and when the next timer falls due, is what that call could take.
+struct Filter {
+    HWND hwnd = nullptr;
+    UINT lo = 0, hi = 0;
+};
+Filter waiting;
+
 // Windows' shortest timer period.
 constexpr UINT kTimerMinimum = 10;
 
@@ -74,18 +82,48 @@ void track_buttons(UINT message) {
     }
 }
 
-// Takes the next input event that becomes a message; events the menu
-// consumes, and mouse events outside the client area, make none.
+// The message an input event becomes, worked out before anything changes:
+// a key is a system key with Alt held (not Ctrl+Alt) and for Alt and F10
+// themselves; a mouse event over the menu bar is the non-client message
+// (WM_NCMOUSEMOVE ... lie 0x160 below their client twins).
+UINT message_of(const InputEvent &e) {
+    if (e.kind == InputEvent::Close) return WM_SYSCOMMAND;
+    bool down = e.message == WM_KEYDOWN;
+    if (e.kind == InputEvent::Key) {
+        int vk = e.vk & 0xFF;
+        bool alt = vk == VK_MENU ? down : (key_state[VK_MENU] & 0x80) != 0;
+        bool ctrl = vk == VK_CONTROL ? down : (key_state[VK_CONTROL] & 0x80) != 0;
+        if ((alt && !ctrl) || vk == VK_MENU || vk == 0x79 /* F10 */)
+            return down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
+        return e.message;
+    }
+    return e.y < 0 ? e.message - 0x160 : e.message;
+}
+
+// Whether GetMessageA's filter lets an input event be taken: the message it
+// would become passes (also when the menu is to consume it).
+bool input_passes(const InputEvent &e, HWND filter, UINT lo, UINT hi) {
+    return passes(filter, lo, hi, e.hwnd, message_of(e));
+}
+
+// Takes the first input event that passes the filter and becomes a message;
+// events the filter refuses stay queued in order, events the menu consumes
+// and mouse events outside the client area make none. Key and button states
+// change only for the events taken.
 bool take_input(MSG *msg, HWND filter, UINT lo, UINT hi) {
-    while (!input.empty()) {
-        InputEvent e = input.front();
+    for (size_t i = 0; i < input.size();) {
+        InputEvent e = input[i];
         Window *w = user_window(e.hwnd);
         if (!w) {
-            input.pop_front();
+            input.erase(input.begin() + (long)i);
             continue;
         }
-        if (filter && filter != e.hwnd) return false;
-        input.pop_front();
+        if (!input_passes(e, filter, lo, hi)) {
+            ++i;
+            continue;
+        }
+        UINT m = message_of(e);
+        input.erase(input.begin() + (long)i);
         if (e.kind == InputEvent::Close) {
             menu_close(w);
             make(msg, e.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0, e.time);
@@ -102,14 +140,9 @@ bool take_input(MSG *msg, HWND filter, UINT lo, UINT hi) {
                 }
                 continue;
             }
-            bool alt = (key_state[VK_MENU] & 0x80) && !(key_state[VK_CONTROL] & 0x80);
-            UINT m = e.message;
-            if (alt || e.vk == VK_MENU || e.vk == 0x79 /* F10 */)
-                m = down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
             LPARAM l = 1;
             if (down && was_down) l |= 1L << 30;
             if (!down) l |= (LPARAM)3 << 30;
-            if (!passes(nullptr, lo, hi, e.hwnd, m)) continue;
             make(msg, e.hwnd, m, (WPARAM)e.vk, (LPARAM)(DWORD)l, e.time);
             return true;
         }
@@ -132,8 +165,7 @@ bool take_input(MSG *msg, HWND filter, UINT lo, UINT hi) {
         }
         if (down) mouse_swallow_up = false;
         if (e.y < 0) continue;  // non-client: the menu bar's empty part
-        if (!passes(nullptr, lo, hi, e.hwnd, e.message)) continue;
-        make(msg, e.hwnd, e.message, mouse_flags(), MAKELPARAM(e.x, e.y), e.time);
+        make(msg, e.hwnd, m, mouse_flags(), MAKELPARAM(e.x, e.y), e.time);
         POINT o = user_client_origin(w);
         msg->pt = POINT{o.x + e.x, o.y + e.y};
         return true;
@@ -199,16 +231,20 @@ void user_set_key_state(int vk, bool down) {
     }
 }
 
-// Whether GetMessageA has something to return (or to consume) without waiting.
+// Whether the waiting GetMessageA (any, outside one) has something to return
+// or to consume without waiting.
 bool user_have_pending() {
-    if (!posted.empty() || quit_pending || !input.empty()) return true;
+    const Filter &f = waiting;
+    if (quit_pending) return true;
+    for (const MSG &m : posted)
+        if (passes(f.hwnd, f.lo, f.hi, m.hwnd, m.message)) return true;
+    for (const InputEvent &e : input)
+        if (!user_window(e.hwnd) || input_passes(e, f.hwnd, f.lo, f.hi)) return true;
     for (Window *w : user_windows())
-        if (w->visible && w->update.right > w->update.left && w->update.bottom > w->update.top)
+        if (w->visible && w->update.right > w->update.left && w->update.bottom > w->update.top &&
+            passes(f.hwnd, f.lo, f.hi, w->handle, WM_PAINT))
             return true;
-    uint64_t now = user_backend()->now();
-    for (const Timer &t : timers)
-        if (t.due <= now) return true;
-    return false;
+    return user_next_timer_due() <= user_backend()->now();
 }
 
 // Drops queued messages and input for a window being destroyed.
@@ -229,6 +265,7 @@ void user_reset_queue() {
     quit_pending = false;
     quit_code = 0;
     mouse_swallow_up = false;
+    waiting = Filter{};
     for (unsigned char &s : key_state) s = 0;
 }
 
@@ -239,10 +276,12 @@ void user_kill_window_timers(HWND hwnd) {
                  timers.end());
 }
 
-// When the next timer falls due, UINT64_MAX without timers.
+// When the next timer the waiting GetMessageA could take falls due,
+// UINT64_MAX without one.
 uint64_t user_next_timer_due() {
     uint64_t due = UINT64_MAX;
-    for (const Timer &t : timers) due = std::min(due, t.due);
+    for (const Timer &t : timers)
+        if (passes(waiting.hwnd, waiting.lo, waiting.hi, t.hwnd, WM_TIMER)) due = std::min(due, t.due);
     return due;
 }
 
@@ -257,6 +296,12 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT filter_min, UINT filter_max) 
     Backend *b = user_backend();
     if (!msg || !b) return -1;
     if (hwnd && !user_window(hwnd)) return -1;
+    // Restores the filter of an outer call (a procedure may call GetMessageA).
+    struct Waiting {
+        Filter outer = waiting;
+        ~Waiting() { waiting = outer; }
+    } restore;
+    waiting = Filter{hwnd, filter_min, filter_max};
     for (;;) {
         if (b->poll) b->poll();
         for (auto it = posted.begin(); it != posted.end(); ++it) {
@@ -265,7 +310,8 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT filter_min, UINT filter_max) 
             posted.erase(it);
             return msg->message == WM_QUIT ? FALSE : TRUE;
         }
-        if (quit_pending && posted.empty()) {
+        // The quit message comes once no posted message the call takes is left.
+        if (quit_pending) {
             quit_pending = false;
             make(msg, nullptr, WM_QUIT, (WPARAM)quit_code, 0, user_now());
             return FALSE;

@@ -98,6 +98,7 @@ struct Backend {
     void (*shutdown)() = nullptr;
     int screen_width = 1280;
     int screen_height = 1024;
+    bool keep_on_screen = false;  // new windows are placed wholly on the screen
 };
 
 // ---- layer (windows.cpp) ----
@@ -111,6 +112,10 @@ void user_resize_client(Window *w, bool tell_backend = true);  // after a menu c
 void user_content_changed(Window *w, int x, int y, int width, int height);
 POINT user_client_origin(const Window *w);  // screen position of client (0, 0)
 Window *user_window_from_backend(void *backend_data);
+// Where a new window with this outer rectangle goes so that it lies on a
+// screen_width x screen_height screen: a sizable window larger than the
+// screen shrinks to it, then the window moves up and left as far as needed.
+RECT user_place_on_screen(RECT outer, bool sizable, int screen_width, int screen_height);
 
 // ---- queue (queue.cpp) ----
 void user_push_input(const InputEvent &event);
@@ -159,6 +164,8 @@ void user_release_surface(SurfaceStore *store);
 // The window's pixels as presented: surface with the open pop-up on top.
 void user_compose(const Window *w, uint32_t *out);
 HDC user_surface_dc(Window *w, SurfaceStore *store, int org_x, int org_y, RECT clip);
+// The window's surface replaced `old`: its open DCs follow it.
+void user_move_window_dcs(Window *w, SurfaceStore *old);
 void user_release_surface_dc(HDC dc);
 void user_suspend_present(bool suspend);
 void user_present_dirty();

@@ -118,8 +118,10 @@ void user_resize_client(Window *w, bool tell_backend) {
     w->client_w = cw;
     w->client_h = ch;
     if (!w->store || w->store->surface.width != cw || w->store->surface.height != sh) {
-        user_release_surface(w->store);
+        SurfaceStore *old = w->store;
         w->store = user_new_surface(cw, sh, 0xFFFFFF);
+        if (old) user_move_window_dcs(w, old);
+        user_release_surface(old);
         if (tell_backend && backend && w->backend_data && backend->window_resized) backend->window_resized(w);
         w->update = RECT{0, 0, cw, ch};
         w->erase = true;
@@ -127,6 +129,18 @@ void user_resize_client(Window *w, bool tell_backend) {
         if (w->visible && w->menu) menu_draw_bar(w);
     }
     if (changed && w->sized) SendMessageA(w->handle, WM_SIZE, SIZE_RESTORED, MAKELPARAM(cw, ch));
+}
+
+// Where a new window goes so that it lies on the screen.
+RECT user_place_on_screen(RECT outer, bool sizable, int screen_width, int screen_height) {
+    LONG width = outer.right - outer.left, height = outer.bottom - outer.top;
+    if (sizable) {
+        width = std::min<LONG>(width, screen_width);
+        height = std::min<LONG>(height, screen_height);
+    }
+    LONG x = std::max<LONG>(0, std::min<LONG>(outer.left, screen_width - width));
+    LONG y = std::max<LONG>(0, std::min<LONG>(outer.top, screen_height - height));
+    return RECT{x, y, x + width, y + height};
 }
 
 // Drops every window, class, menu, message and timer without sending anything.
@@ -208,6 +222,11 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     height = std::min(std::max(height, 0), limit);
     x = std::min(std::max(x, -1000000), 1000000);
     y = std::min(std::max(y, -1000000), 1000000);
+    if (backend->keep_on_screen) {
+        RECT r = user_place_on_screen(RECT{x, y, x + width, y + height}, (style & WS_THICKFRAME) != 0,
+                                      backend->screen_width, backend->screen_height);
+        x = r.left, y = r.top, width = r.right - r.left, height = r.bottom - r.top;
+    }
     auto owned = std::make_unique<Window>();
     Window *w = owned.get();
     HWND hwnd = reinterpret_cast<HWND>(next_handle);

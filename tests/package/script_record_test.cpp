@@ -133,6 +133,23 @@ TEST_F(ScriptRecord, QuittingWhileRecordingWritesThePendingRun) {
     EXPECT_EQ(script_bytes(), "KAPLO_PERIODIC(2);\r\n");
 }
 
+// A program that leaves its loop by itself: the ticks after its last event
+// are kept, so playing the recording delivers all of them.
+TEST_F(ScriptRecord, EndingWithoutQuitWritesThePendingRunAndPlaysItBack) {
+    command(CMD_RECORD);
+    KAPLO_set_animation(ANIMATE_RUN);
+    post_char('a');
+    next_event();
+    for (int i = 0; i < 3; i++) periodic();
+    KAPLO_end();
+    ASSERT_EQ(script_bytes(), "KAPLO_KBD(97);\r\nKAPLO_PERIODIC(3);\r\n");
+    EXPECT_EQ(package_state.periodic_count, 0);
+    command(CMD_RECORD);
+    command(CMD_PLAYBACK);
+    EXPECT_EQ(play_next().kind, KAPLO_KBD);
+    for (int i = 0; i < 3; i++) EXPECT_EQ(play_next().kind, KAPLO_PERIODIC) << i;
+}
+
 TEST_F(ScriptRecord, QuitRequestStillRecordsTheUnderlyingEvent) {
     command(CMD_RECORD);
     KAPLO_set_animation(ANIMATE_QUIT);

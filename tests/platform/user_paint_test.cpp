@@ -144,6 +144,32 @@ TEST_F(FramePaintTest, HistoryIsBoundedButTheCountIsNot) {
     EXPECT_FALSE(headless_frame_pixel(hwnd, 2, 0, 0, &p));
 }
 
+// A window manager resizes the window: the DC the program holds draws on the
+// pixels now shown, over the whole new client area and no further.
+TEST_F(FramePaintTest, DcFollowsItsWindowThroughAnUnaskedResize) {
+    auto at = [&](int x, int y) {
+        DWORD p = 0x123456;
+        EXPECT_TRUE(headless_frame_pixel(hwnd, 0, x, y, &p)) << x << "," << y;
+        return p;
+    };
+    ASSERT_EQ(headless_resize_window(hwnd, 700, 19 + 520), 1);
+    RECT c;
+    GetClientRect(hwnd, &c);
+    EXPECT_EQ(c.right, 700);
+    EXPECT_EQ(c.bottom, 520);
+    HBRUSH b = CreateSolidBrush(RGB(7, 8, 9));
+    RECT all{0, 0, 2000, 2000};
+    FillRect(dc, &all, b);
+    EXPECT_EQ(at(10, 10), 0x070809u);
+    EXPECT_EQ(at(699, 519), 0x070809u);
+    const DWORD bar = at(2, -2);
+    ASSERT_EQ(headless_resize_window(hwnd, 100, 19 + 50), 1);
+    FillRect(dc, &all, b);
+    EXPECT_EQ(at(99, 49), 0x070809u);
+    EXPECT_EQ(at(2, -2), bar) << "drawing reached the menu bar";
+    DeleteObject(b);
+}
+
 TEST_F(FramePaintTest, DcOfADestroyedWindowStaysHarmless) {
     DestroyWindow(hwnd);
     fill(RGB(9, 9, 9));  // lands nowhere, must not crash

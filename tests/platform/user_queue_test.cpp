@@ -193,6 +193,40 @@ TEST_F(QueueTest, DestroyedWindowLeavesNothingQueued) {
     EXPECT_EQ(msg.message, (UINT)WM_TIMER);
 }
 
+// Takes the next message within a window and range filter.
+static MSG next_filtered(HWND hwnd, UINT lo, UINT hi) {
+    MSG msg{};
+    GetMessageA(&msg, hwnd, lo, hi);
+    return msg;
+}
+
+TEST_F(QueueTest, FilteredCallLeavesOtherInputQueuedInOrder) {
+    HWND hwnd = shown_window(false);
+    headless_click(hwnd, 1, 1);
+    headless_key_down(hwnd, 'A');
+    headless_key_up(hwnd, 'A');
+    headless_click(hwnd, 2, 2);
+    EXPECT_EQ(next_filtered(nullptr, WM_KEYFIRST, WM_KEYLAST).message, (UINT)WM_KEYDOWN);
+    // Key and button states follow the messages taken, not those passed over.
+    EXPECT_NE(GetKeyState('A') & 0x8000, 0);
+    EXPECT_EQ(GetKeyState(VK_LBUTTON) & 0x8000, 0);
+    std::vector<UINT> rest;
+    for (int i = 0; i < 5; ++i) rest.push_back(next().message);
+    EXPECT_EQ(rest, (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_KEYUP, WM_LBUTTONDOWN,
+                                       WM_LBUTTONUP}));
+}
+
+TEST_F(QueueTest, WindowFilterReachesPastAnotherWindowsInput) {
+    HWND first = shown_window(false);
+    HWND second = shown_window(false);
+    headless_click(first, 1, 1);
+    headless_click(second, 3, 4);
+    MSG msg = next_filtered(second, 0, 0);
+    EXPECT_EQ(msg.hwnd, second);
+    EXPECT_EQ(msg.message, (UINT)WM_LBUTTONDOWN);
+    EXPECT_EQ(next().hwnd, first);
+}
+
 using QueueDeathTest = UserTest;
 
 TEST_F(QueueDeathTest, WaitThatCouldNeverEndFailsAtOnce) {
@@ -210,4 +244,15 @@ TEST_F(QueueDeathTest, QuitThenNothingFailsInsteadOfHanging) {
     MSG msg;
     EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
     EXPECT_DEATH(GetMessageA(&msg, nullptr, 0, 0), "would wait forever");
+}
+
+TEST_F(QueueDeathTest, FilteredWaitThatCouldNeverEndFailsAtOnce) {
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    HWND hwnd = shown_window(false);
+    HWND other = shown_window(false);
+    headless_click(hwnd, 1, 1);
+    SetTimer(hwnd, 1, 50, nullptr);  // neither the click nor the timer is the other window's
+    MSG msg;
+    EXPECT_DEATH(GetMessageA(&msg, other, 0, 0), "would wait forever");
+    EXPECT_DEATH(GetMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST), "would wait forever");
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "user_fixture.h"
+#include "user/user.h"
 
 using WindowTest = UserTest;
 
@@ -185,4 +186,19 @@ TEST_F(WindowTest, WildSizesAreCutDownInsteadOfAllocatedOrOverflowed) {
     GetClientRect(negative, &r);
     EXPECT_EQ(r.right, 0);
     EXPECT_EQ(r.bottom, 0);
+}
+
+// Placement on the desktop: a 1400 x 1200 screen at scale 2 is 700 x 600 to
+// the layer. Windows are moved (and sizable ones shrunk) onto the screen.
+TEST(WindowPlacement, NewWindowsLieWhollyOnTheScreen) {
+    auto place = [](RECT r, bool sizable) {
+        RECT p = user_place_on_screen(r, sizable, 700, 600);
+        return std::vector<LONG>{p.left, p.top, p.right, p.bottom};
+    };
+    using V = std::vector<LONG>;
+    EXPECT_EQ(place({0, 0, 601, 540}, false), (V{0, 0, 601, 540}));          // drawing window
+    EXPECT_EQ(place({0, 550, 601, 750}, true), (V{0, 400, 601, 600}));      // text window
+    EXPECT_EQ(place({-20, -30, 80, 70}, false), (V{0, 0, 100, 100}));
+    EXPECT_EQ(place({10, 10, 910, 710}, true), (V{0, 0, 700, 600}));         // shrunk to the screen
+    EXPECT_EQ(place({50, 50, 850, 750}, false), (V{0, 0, 800, 700}));        // fixed: top-left kept
 }

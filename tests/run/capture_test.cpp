@@ -84,12 +84,25 @@ TEST(RunOptions, LeadingOptionsAreTheLayersAndTheRestThePrograms) {
     EXPECT_FALSE(desktop.headless);
     EXPECT_EQ(desktop.scale, 2);
     EXPECT_EQ(desktop.clock, 86400);
-    for (const char *bad : {"--kaplo-scale=9", "--kaplo-max-ms=-1", "--kaplo-headless=1",
-                            "--kaplo-script=", "--kaplo-clock=2024-02-30x"}) {
+    // Only what the usage says: no junk after a value, no sign, blank or
+    // overflow, only real dates; the refusal quotes the option's usage.
+    for (const char *bad :
+         {"--kaplo-scale=9", "--kaplo-max-ms=-1", "--kaplo-headless=1", "--kaplo-script=",
+          "--kaplo-clock=2024-02-30x", "--kaplo-clock=2024-01-01T10:30junk", "--kaplo-clock=2024-1-01X",
+          "--kaplo-clock=2024-02-31", "--kaplo-clock=2023-02-29", "--kaplo-clock=2024-01-01 10:30",
+          "--kaplo-clock=2024-01-01T10", "--kaplo-clock=2024-01-01T10:30:", "--kaplo-clock=-5",
+          "--kaplo-every=2x", "--kaplo-every= 2", "--kaplo-every=+2", "--kaplo-timeout=-0",
+          "--kaplo-max-frames=99999999999999999999", "--kaplo-scale=2.0"}) {
         const char *one[] = {"prog", bad};
         RunOptions r;
         EXPECT_EQ(parse_run_options(2, const_cast<char **>(one), &r, &error), -1) << bad;
+        std::string name = std::string(bad).substr(0, std::string(bad).find('='));
+        EXPECT_NE(error.find("usage:\n  " + name), std::string::npos) << error;
     }
+    const char *leap[] = {"prog", "--kaplo-clock=2024-02-29T10:30"};
+    RunOptions r;
+    ASSERT_EQ(parse_run_options(2, const_cast<char **>(leap), &r, &error), 1) << error;
+    EXPECT_EQ(r.clock, 1709202600);
 }
 
 }  // namespace

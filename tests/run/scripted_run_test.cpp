@@ -100,6 +100,7 @@ TEST(GameScriptRun, BadInputEndsWithAMessageAndNoCutOffFile) {
         {"--kaplo-every=0", 2, "bad value for --kaplo-every"},
         {"--kaplo-gif", 2, "needs a value"},
         {"--kaplo-clock=2024-13-01", 2, "bad value for --kaplo-clock"},
+        {"--kaplo-clock=2024-02-31", 2, "usage:\n  --kaplo-clock=TIME "},
         {"--kaplo-sript=x", 2, "unknown option --kaplo-sript"},
     };
     for (const Case &c : cases) {

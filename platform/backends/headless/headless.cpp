@@ -197,6 +197,16 @@ void headless_type(HWND hwnd, const char *text) {
     }
 }
 
+// The desktop gives the window's content (menu bar and client area) a new
+// size the program did not ask for, as a window manager may.
+int headless_resize_window(HWND hwnd, int width, int height) {
+    Window *w = user_window(hwnd);
+    if (!w || width < 0 || height < 0) return 0;
+    POINT o = user_client_origin(w);
+    user_content_changed(w, o.x, o.y - user_menu_height(w), width, height);
+    return 1;
+}
+
 // A click on the close box.
 void headless_close_box(HWND hwnd) {
     InputEvent e;

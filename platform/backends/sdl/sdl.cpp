@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "backends/sdl/video_drivers.h"
 #include "backends/sdl/desktop_scale.h"
 #include "backends/sdl/sdl_capture.h"
 #include "backends/sdl/display_loss.h"
@@ -364,6 +365,7 @@ Backend desktop_backend() {
     b.present = present;
     b.window_drawn = window_drawn;
     b.shutdown = shutdown;
+    b.keep_on_screen = true;  // a window off the screen's edge could not be reached
     return b;
 }
 
@@ -394,6 +396,7 @@ int platform_use_desktop(void) {
     // The plain X11/Wayland framebuffer: a GL one would recreate each window
     // on its first presentation and costs more for a small software surface.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    sdl_choose_video_drivers();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         fprintf(stderr, "kaplo: cannot open a display: %s\n", SDL_GetError());
         return 0;
