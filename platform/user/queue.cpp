@@ -91,8 +91,21 @@ bool take_input(MSG *msg, HWND filter, UINT lo, UINT hi) {
             make(msg, e.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0, e.time);
             return true;
         }
+        if (e.kind == InputEvent::Text) {
+            // One byte per message; the rest stays first in line.
+            if (e.text.empty()) continue;
+            if (e.text.size() > 1) {
+                InputEvent rest = e;
+                rest.text.erase(0, 1);
+                input.push_front(rest);
+            }
+            if (!passes(nullptr, lo, hi, e.hwnd, WM_CHAR)) continue;
+            make(msg, e.hwnd, WM_CHAR, (WPARAM)(unsigned char)e.text[0], 1, e.time);
+            return true;
+        }
         if (e.kind == InputEvent::Key) {
             bool down = e.message == WM_KEYDOWN;
+            if (down) user_key_taken(e);
             bool was_down = (key_state[e.vk & 0xFF] & 0x80) != 0;
             user_set_key_state(e.vk, down);
             if (menu_take_input(w, e)) {
@@ -102,7 +115,9 @@ bool take_input(MSG *msg, HWND filter, UINT lo, UINT hi) {
                 }
                 continue;
             }
-            bool alt = (key_state[VK_MENU] & 0x80) && !(key_state[VK_CONTROL] & 0x80);
+            // A layout key that types with Alt held is under AltGr: a plain key.
+            bool altgr = e.layout && !e.text.empty();
+            bool alt = (key_state[VK_MENU] & 0x80) && !(key_state[VK_CONTROL] & 0x80) && !altgr;
             UINT m = e.message;
             if (alt || e.vk == VK_MENU || e.vk == 0x79 /* F10 */)
                 m = down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
@@ -183,6 +198,26 @@ void user_push_input(const InputEvent &event) {
         return;
     }
     input.push_back(e);
+}
+
+// Characters a layout made: they belong to the key press still waiting for
+// them (keyboards send a key and then its text), else they come on their own.
+void user_push_text(HWND hwnd, const char *utf8) {
+    if (!hwnd || !utf8 || !*utf8) return;
+    if (!input.empty()) {
+        InputEvent &last = input.back();
+        if (last.kind == InputEvent::Key && last.message == WM_KEYDOWN && last.layout &&
+            last.hwnd == hwnd && last.text.empty() && !user_control_key(last.vk) &&
+            last.vk != VK_SHIFT && last.vk != VK_CONTROL && last.vk != VK_MENU && last.vk != VK_CAPITAL) {
+            last.text = utf8;
+            return;
+        }
+    }
+    InputEvent e;
+    e.kind = InputEvent::Text;
+    e.hwnd = hwnd;
+    e.text = utf8;
+    user_push_input(e);
 }
 
 // How many messages were ever posted (to tell whether a step posted one).
