@@ -23,7 +23,8 @@ static UINT keyboard_code_page(void) {
 // every other build. WM_CHAR to an "A" window carries a character in the
 // keyboard layout's code page (é is 0xE9 on a French keyboard); a character
 // outside ASCII becomes its UTF-8 bytes, one WM_CHAR each, in order, and a
-// double-byte code page's lead byte waits for its trail byte.
+// double-byte code page's lead byte waits for its trail byte. A WM_CHAR that
+// no key made (repeat count 0: posted by a program) keeps its byte.
 static BOOL get_message(MSG *message) {
     PackageState &state = package_state;
     if (state.typed_next < state.typed_count) {
@@ -32,7 +33,7 @@ static BOOL get_message(MSG *message) {
         return TRUE;
     }
     BOOL result = GetMessageA(message, nullptr, 0, 0);
-    if (result == 0 || message->message != WM_CHAR) return result;
+    if (result == 0 || message->message != WM_CHAR || (message->lParam & 0xFFFF) == 0) return result;
     char bytes[2];
     int count = 0;
     unsigned char byte = (unsigned char)(message->wParam & 0xFF);

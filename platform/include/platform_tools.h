@@ -97,6 +97,12 @@ void headless_key_up(HWND hwnd, int virtual_key);
 /* Key presses (with Shift where needed) that TranslateMessage turns into
  * exactly these characters. */
 void headless_type(HWND hwnd, const char *text);
+/* A key of a keyboard layout pressed and released: its virtual key (a letter
+ * key's is the letter printed on it) and the characters, UTF-8, that the
+ * layout types with it now ("" for a dead key), as the desktop reports them. */
+void headless_layout_key(HWND hwnd, int virtual_key, const char *text);
+/* Text an input method commits (UTF-8), which comes with no key of its own. */
+void headless_input_text(HWND hwnd, const char *text);
 /* A click on the window's close box: WM_SYSCOMMAND(SC_CLOSE), then WM_CLOSE. */
 void headless_close_box(HWND hwnd);
 /* Opens the menu bar's pop-up with this title index and clicks the item with

@@ -29,6 +29,7 @@ UINT_PTR next_thread_timer = 0x7FFF;
 bool mouse_swallow_up = false;  // the button went down on the menu
 unsigned long posted_total = 0;  // messages ever posted
 bool menu_posted = false;       // a menu choice was posted while taking input
+int altgr_vk = 0;               // the key down that typed under AltGr
 
 // Windows' shortest timer period.
 constexpr UINT kTimerMinimum = 10;
@@ -115,8 +116,10 @@ bool take_input(MSG *msg, HWND filter, UINT lo, UINT hi) {
                 }
                 continue;
             }
-            // A layout key that types with Alt held is under AltGr: a plain key.
-            bool altgr = e.layout && !e.text.empty();
+            // A layout key that types with Alt held is under AltGr: a plain
+            // key, down and up.
+            bool altgr = e.layout && (down ? !e.text.empty() : e.vk == altgr_vk);
+            if (down || altgr) altgr_vk = altgr && down ? e.vk : 0;
             bool alt = (key_state[VK_MENU] & 0x80) && !(key_state[VK_CONTROL] & 0x80) && !altgr;
             UINT m = e.message;
             if (alt || e.vk == VK_MENU || e.vk == 0x79 /* F10 */)
@@ -264,6 +267,8 @@ void user_reset_queue() {
     quit_pending = false;
     quit_code = 0;
     mouse_swallow_up = false;
+    altgr_vk = 0;
+    user_key_taken(InputEvent{});
     for (unsigned char &s : key_state) s = 0;
 }
 

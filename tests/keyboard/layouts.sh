@@ -7,9 +7,11 @@
 # their UTF-8 bytes, and Ctrl with the key labelled Q must end the game with
 # status 0 on both layouts. The same for the Windows build under Wine when
 # it is given (and Wine is installed): both must record the same bytes.
-#   layouts.sh GAME [GAME.exe]     (exit 77: skipped, no Xvfb, setxkbmap or xdotool)
+#   layouts.sh GAME|- [GAME.exe]    (-: no native game; exit 77: skipped, no Xvfb,
+#                                    setxkbmap or xdotool)
 set -u
-game="$(realpath -m "$1")"
+game="$1"
+[ "$game" = - ] || game="$(realpath -m "$game")"
 windows_game="${2:+$(realpath -m "$2")}"
 for tool in Xvfb setxkbmap xdotool; do
     command -v "$tool" > /dev/null || { echo "no $tool"; exit 77; }
@@ -39,8 +41,8 @@ await() {
 # Key codes of the US positions Q W A Z 1 2 ; [ then space ...
 fr_keys="24 25 38 52 10 11 47 34 65 34 26"  # a z q w & é m, dead ^ and space, dead ^ and e
 fr_bytes="97 122 113 119 38 195 169 109 94 195 170"
-de_keys="24 25 29 52 10 11 47 48 34 20 65"  # q w z y 1 2 ö ä ü ß space
-de_bytes="113 119 122 121 49 50 195 182 195 164 195 188 195 159 32"
+de_keys="24 25 29 52 10 11 47 48 34 20 65 108+24"  # q w z y 1 2 ö ä ü ß space, AltGr+Q @
+de_bytes="113 119 122 121 49 50 195 182 195 164 195 188 195 159 32 64"
 # The key labelled Q: where A is on US keyboards in France, where Q is in Germany.
 declare -A q_key=([fr]=38 [de]=24)
 r_key=27  # labelled R on all three
@@ -102,7 +104,7 @@ check() {
     quit "$name" fr
 }
 
-check sdl "$game"
+[ "$game" = - ] || check sdl "$game"
 if [ -n "$windows_game" ]; then
     if [ ! -f "$windows_game" ] || ! command -v wine > /dev/null; then
         echo "layouts: no Windows build or no Wine: the Windows game was not checked"

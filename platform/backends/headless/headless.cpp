@@ -197,6 +197,23 @@ void headless_type(HWND hwnd, const char *text) {
     }
 }
 
+// A layout's key pressed and released, with the characters it types.
+void headless_layout_key(HWND hwnd, int virtual_key, const char *text) {
+    InputEvent e;
+    e.kind = InputEvent::Key;
+    e.hwnd = hwnd;
+    e.message = WM_KEYDOWN;
+    e.vk = virtual_key;
+    e.layout = true;
+    user_push_input(e);
+    user_push_text(hwnd, text);
+    e.message = WM_KEYUP;
+    user_push_input(e);
+}
+
+// An input method's committed text.
+void headless_input_text(HWND hwnd, const char *text) { user_push_text(hwnd, text); }
+
 // A click on the close box.
 void headless_close_box(HWND hwnd) {
     InputEvent e;
