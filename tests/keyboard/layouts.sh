@@ -61,11 +61,13 @@ start() {
     if [[ "$exe" == *.exe ]]; then wine "$exe" > out.txt 2>&1 & else "$exe" > out.txt 2>&1 & fi
     program=$!
     cd - > /dev/null || return 1
-    # The window, then the pointer on it (no window manager: the focus follows it).
+    # The window, then the pointer onto it and the keyboard focus to it (no
+    # window manager here to give it).
     await 600 xdotool search --onlyvisible --name '^KAPLO Graphics$' || { fail "$name: no window"; return 1; }
     sleep 1
-    xdotool mousemove 300 300
-    sleep 0.2
+    xdotool mousemove 0 0 sleep 0.1 mousemove 300 300
+    xdotool windowfocus "$(xdotool search --onlyvisible --name '^KAPLO Graphics$' | tail -n 1)"
+    sleep 0.3
 }
 
 # Presses keys by key code, one after another.
@@ -77,7 +79,11 @@ press() {
 quit() {
     local name="$1" layout="$2" status=0
     press "ctrl+${q_key[$layout]}"
-    await 200 bash -c "! kill -0 $program" || { fail "$name: still running after Ctrl+Q on $layout"; return; }
+    await 200 bash -c "! kill -0 $program" || {
+        fail "$name: still running after Ctrl+Q on $layout"
+        tail -n 20 "$work/$name/out.txt" >&2
+        return
+    }
     wait "$program" || status=$?
     program=""
     [ "$status" -eq 0 ] || fail "$name: ended with status $status after Ctrl+Q on $layout"
