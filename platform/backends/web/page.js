@@ -70,11 +70,13 @@ Module.kaplo = (function () {
   // F12 are left to the browser so that the page can still be reloaded and
   // inspected.
   function keyEvent(e, down) {
-    if (e.target && (e.target.tagName === 'INPUT' || e.target.tagName === 'TEXTAREA')) return;
+    if (e.target && e.target !== keysTarget &&
+        (e.target.tagName === 'INPUT' || e.target.tagName === 'TEXTAREA')) return;
     if (e.isComposing || e.keyCode === 229) return;  // the input method's, not the program's
     var vk = vkOf(e), text = down ? textOf(e) : '';
     if (!vk && !text) return;
-    if (vk !== 0x74 && vk !== 0x7A && vk !== 0x7B) e.preventDefault();
+    // A dead key is left to the browser, which composes it with the next key.
+    if (vk !== 0x74 && vk !== 0x7A && vk !== 0x7B && e.key !== 'Dead') e.preventDefault();
     // Keys go to the layer's focus window, which a click on a window moves.
     if (vk) push([KEY, 0, down ? 1 : 0, vk, e.repeat ? 1 : 0, e.getModifierState('CapsLock') ? 1 : 0]);
     pushText(text);
@@ -98,11 +100,29 @@ Module.kaplo = (function () {
     });
   }
 
+  // An input method types only into a text field: one out of sight takes
+  // the keyboard when a window does. Keys reach the program from it as from
+  // anywhere (they type nothing into it); an input method's text, when it is
+  // committed, goes to the program and the field is emptied.
+  var keysTarget = null;
+  function focusKeys() {
+    if (!keysTarget) {
+      keysTarget = document.createElement('textarea');
+      keysTarget.setAttribute('aria-hidden', 'true');
+      keysTarget.style.cssText = 'position:fixed;left:-100px;top:0;width:1px;height:1px;opacity:0';
+      document.body.appendChild(keysTarget);
+    }
+    keysTarget.focus({preventScroll: true});
+  }
+
   // Starts listening to the page's keyboard and input method.
   function start() {
     window.addEventListener('keydown', function (e) { keyEvent(e, true); });
     window.addEventListener('keyup', function (e) { keyEvent(e, false); });
-    window.addEventListener('compositionend', function (e) { pushText(e.data || ''); });
+    window.addEventListener('compositionend', function (e) {
+      pushText(e.data || '');
+      if (keysTarget) keysTarget.value = '';
+    });
     var chooser = document.getElementById('kaplo-script-file');
     if (chooser) chooser.addEventListener('change', function () {
       if (chooser.files.length) takeScript(chooser.files[0]);
@@ -137,7 +157,7 @@ Module.kaplo = (function () {
       var button = what === 2 ? 0 : buttons[e.button];
       if (button === undefined) return;
       e.preventDefault();
-      if (what === 1) { canvas.focus(); push([FOCUS, id, 0, 0, 0, 0]); }
+      if (what === 1) { focusKeys(); push([FOCUS, id, 0, 0, 0, 0]); }
       push([MOUSE, id, what, button, p[0], p[1]]);
     }
     canvas.addEventListener('pointerdown', function (e) { mouse(e, 1); });
@@ -148,7 +168,7 @@ Module.kaplo = (function () {
     caption.addEventListener('pointerdown', function (e) {
       if (e.target === close) return;
       e.preventDefault();
-      canvas.focus();
+      focusKeys();
       push([FOCUS, id, 0, 0, 0, 0]);
     });
     windows[id] = {box: box, canvas: canvas, context: canvas.getContext('2d')};
