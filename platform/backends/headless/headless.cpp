@@ -112,13 +112,14 @@ void push_mouse(HWND hwnd, UINT message, int x, int y) {
     user_push_input(e);
 }
 
-// Queues one key event.
-void push_key(HWND hwnd, UINT message, int vk) {
+// Queues one key event; a layout's key (layout) brings its own characters.
+void push_key(HWND hwnd, UINT message, int vk, bool layout = false) {
     InputEvent e;
     e.kind = InputEvent::Key;
     e.hwnd = hwnd;
     e.message = message;
     e.vk = vk;
+    e.layout = layout;
     user_push_input(e);
 }
 
@@ -199,16 +200,9 @@ void headless_type(HWND hwnd, const char *text) {
 
 // A layout's key pressed and released, with the characters it types.
 void headless_layout_key(HWND hwnd, int virtual_key, const char *text) {
-    InputEvent e;
-    e.kind = InputEvent::Key;
-    e.hwnd = hwnd;
-    e.message = WM_KEYDOWN;
-    e.vk = virtual_key;
-    e.layout = true;
-    user_push_input(e);
+    push_key(hwnd, WM_KEYDOWN, virtual_key, true);
     user_push_text(hwnd, text);
-    e.message = WM_KEYUP;
-    user_push_input(e);
+    push_key(hwnd, WM_KEYUP, virtual_key, true);
 }
 
 // An input method's committed text.
