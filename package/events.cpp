@@ -7,11 +7,68 @@ static void copy_back_buffer(void) {
     BitBlt(state.window_dc, 0, 0, DRAW_WIDTH, DRAW_HEIGHT, state.back_buffer_dc, 0, 0, SRCCOPY);
 }
 
+#ifdef _WIN32
+// The ANSI code page of the active keyboard layout, which typed characters
+// come in.
+static UINT keyboard_code_page(void) {
+    LCID locale = MAKELCID(LOWORD((DWORD_PTR)GetKeyboardLayout(0)), SORT_DEFAULT);
+    DWORD page = 0;
+    if (GetLocaleInfoA(locale, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER, (LPSTR)&page,
+                       sizeof page / sizeof(char)) == 0 || page == 0)
+        return CP_ACP;
+    return page;
+}
+
+// Windows only: GetMessageA, with typed characters turned into UTF-8 as on
+// every other build. WM_CHAR to an "A" window carries a character in the
+// keyboard layout's code page (é is 0xE9 on a French keyboard); a character
+// outside ASCII becomes its UTF-8 bytes, one WM_CHAR each, in order, and a
+// double-byte code page's lead byte waits for its trail byte. A WM_CHAR that
+// no key made (repeat count 0: posted by a program) keeps its byte.
+static BOOL get_message(MSG *message) {
+    PackageState &state = package_state;
+    if (state.typed_next < state.typed_count) {
+        *message = state.typed_message;
+        message->wParam = state.typed_utf8[state.typed_next++];
+        return TRUE;
+    }
+    BOOL result = GetMessageA(message, nullptr, 0, 0);
+    if (result == 0 || message->message != WM_CHAR || (message->lParam & 0xFFFF) == 0) return result;
+    char bytes[2];
+    int count = 0;
+    unsigned char byte = (unsigned char)(message->wParam & 0xFF);
+    UINT page = keyboard_code_page();
+    if (state.typed_lead != 0) {
+        bytes[count++] = (char)state.typed_lead;
+        state.typed_lead = 0;
+    } else if (byte < 0x80) {
+        return result;
+    } else if (IsDBCSLeadByteEx(page, byte)) {
+        state.typed_lead = byte;
+        message->message = WM_NULL;
+        return result;
+    }
+    bytes[count++] = (char)byte;
+    WCHAR wide[2];
+    int wide_count = MultiByteToWideChar(page, 0, bytes, count, wide, 2);
+    int utf8_count = WideCharToMultiByte(CP_UTF8, 0, wide, wide_count, (char *)state.typed_utf8,
+                                         sizeof state.typed_utf8, nullptr, nullptr);
+    if (wide_count <= 0 || utf8_count <= 0) return result;
+    state.typed_message = *message;
+    state.typed_count = utf8_count;
+    state.typed_next = 1;
+    message->wParam = state.typed_utf8[0];
+    return result;
+}
+#else
+static BOOL get_message(MSG *message) { return GetMessageA(message, nullptr, 0, 0); }
+#endif
+
 // Takes one message and handles it completely; a quit message arms KAPLO_QUIT.
 void pump_message(void) {
     PackageState &state = package_state;
     MSG message = {};
-    if (GetMessageA(&message, nullptr, 0, 0) == 0) {
+    if (get_message(&message) == 0) {
         state.event_kind = KAPLO_QUIT;
         return;
     }

@@ -75,6 +75,16 @@ struct PackageState {
     // for writing (1) or for reading (0).
     int playback_count = 0;
     byte_flag script_writing = 0;
+#ifdef _WIN32
+    // Windows only (events.cpp): a typed character's UTF-8 bytes still to
+    // hand out, with the message they came in, and a double-byte code page's
+    // lead byte waiting for its trail byte.
+    MSG typed_message = {};
+    unsigned char typed_utf8[4] = {};
+    int typed_count = 0;
+    int typed_next = 0;
+    unsigned char typed_lead = 0;
+#endif
 };
 
 extern PackageState package_state;

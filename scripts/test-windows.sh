@@ -4,9 +4,11 @@
 # Wine on a virtual display, in a fresh Wine prefix made for the run. Ends with
 # the line "N passed, N failed" (test cases; a program that crashes or hangs
 # counts as one failure), plus one for the smoke test of the real game
-# (scripts/wine-game-smoke.sh), and two for each example program of examples/:
+# (scripts/wine-game-smoke.sh), two for each example program of examples/:
 # it builds, and under Wine it draws and ends on Ctrl+Q
-# (scripts/wine-example-smoke.sh). Exit status 0 only when nothing failed.
+# (scripts/wine-example-smoke.sh), and one for typing on French and German
+# keyboards (tests/keyboard/layouts.sh, with build/'s Linux game too when it
+# has been built). Exit status 0 only when nothing failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -62,6 +64,21 @@ if [ "${1:-}" = "--under-display" ]; then
         sed -n 's/^\([0-9]*\) passed, \([0-9]*\) failed$/\1 \2/p' "$work/examples.log" | tail -n 1 > "$work/examples"
         echo "wine-example-smoke: $(($(date +%s) - began)) s"
     fi
+    # Real typing on French and German keyboards (on a display of its own):
+    # the game built here, and the Linux build's beside it when there is one,
+    # must record the same bytes.
+    wineserver -k 2> /dev/null || true
+    began=$(date +%s)
+    native="$root/build/game/kaplo_game"
+    [ -x "$native" ] || native=-
+    if timeout 300 bash "$root/tests/keyboard/layouts.sh" "$native" "$build/game/kaplo_game.exe" \
+        > "$work/layouts.log" 2>&1; then
+        echo "1 0" > "$work/layouts"
+    else
+        echo "0 1" > "$work/layouts"
+    fi
+    cat "$work/layouts.log"
+    echo "keyboard layouts: $(($(date +%s) - began)) s"
     wineserver -k 2> /dev/null || true
     exit 0
 fi
@@ -112,6 +129,13 @@ if [ -s "$work/examples" ] && read -r p f < "$work/examples"; then
     passed=$((passed + p)) failed=$((failed + f))
 elif [ "$examples_built" -gt 0 ]; then
     echo "test-windows: the examples' smoke test under Wine did not run" >&2
+    failed=$((failed + 1))
+fi
+# The keyboard layout test counts as one more check.
+if [ -s "$work/layouts" ] && read -r p f < "$work/layouts"; then
+    passed=$((passed + p)) failed=$((failed + f))
+else
+    echo "test-windows: the keyboard layout test did not run" >&2
     failed=$((failed + 1))
 fi
 # The game's smoke test counts as one more check.

@@ -105,6 +105,12 @@ void headless_type(HWND hwnd, const char *text);
  * follows, and the window's DCs draw on its new pixels. Returns 0 for a bad
  * window or size. */
 int headless_resize_window(HWND hwnd, int width, int height);
+/* A key of a keyboard layout pressed and released: its virtual key (a letter
+ * key's is the letter printed on it) and the characters, UTF-8, that the
+ * layout types with it now ("" for a dead key), as the desktop reports them. */
+void headless_layout_key(HWND hwnd, int virtual_key, const char *text);
+/* Text an input method commits (UTF-8), which comes with no key of its own. */
+void headless_input_text(HWND hwnd, const char *text);
 /* A click on the window's close box: WM_SYSCOMMAND(SC_CLOSE), then WM_CLOSE. */
 void headless_close_box(HWND hwnd);
 /* Opens the menu bar's pop-up with this title index and clicks the item with

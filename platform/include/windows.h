@@ -324,6 +324,7 @@ typedef struct tagTEXTMETRICA {
 #define VK_OEM_5 0xDC      /* \| */
 #define VK_OEM_6 0xDD      /* ]} */
 #define VK_OEM_7 0xDE      /* '" */
+#define VK_OEM_102 0xE2    /* the key between left Shift and Z on European keyboards */
 
 /* ---- GDI -------------------------------------------------------------- */
 

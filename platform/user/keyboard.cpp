@@ -1,10 +1,21 @@
-// Keyboard translation: the US layout's table from virtual keys and
-// modifiers to characters, used by TranslateMessage and by injected typing.
+// Keyboard translation: a desktop or page layout's characters for its keys,
+// and the US layout's table from virtual keys and modifiers to characters,
+// used where no layout is known (injected typing) and for control codes.
 #include <windows.h>
+
+#include <string>
 
 #include "user/user.h"
 
 namespace {
+
+// The last key press taken from the input queue, as TranslateMessage sees it.
+struct TakenKey {
+    int vk = 0;
+    bool layout = false;
+    std::string text;
+};
+TakenKey taken_key;
 
 // Punctuation keys: virtual key, plain character, shifted character.
 struct OemKey {
@@ -110,17 +121,40 @@ bool user_char_key(unsigned char ch, int *vk, bool *shift, bool *ctrl) {
     return false;
 }
 
-// Posts the WM_CHAR a WM_KEYDOWN makes; nonzero for every key message.
+// Enter, Backspace, Tab and Escape make control codes on every layout.
+bool user_control_key(int vk) {
+    return vk == VK_RETURN || vk == VK_BACK || vk == VK_TAB || vk == VK_ESCAPE;
+}
+
+// Remembers the key press GetMessageA hands out, with its layout's text.
+void user_key_taken(const InputEvent &event) {
+    taken_key.vk = event.vk;
+    taken_key.layout = event.layout;
+    taken_key.text = event.text;
+}
+
+// Posts the WM_CHAR a WM_KEYDOWN makes; nonzero for every key message. A key
+// from a layout makes that layout's characters, one WM_CHAR per UTF-8 byte,
+// also when the press is forwarded to another window; with Ctrl alone held,
+// or for a key no layout has told about, the US table's (ASCII only).
 BOOL WINAPI TranslateMessage(const MSG *msg) {
     if (!msg) return FALSE;
     if (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP &&
         msg->message != WM_SYSKEYDOWN && msg->message != WM_SYSKEYUP)
         return FALSE;
     if (msg->message != WM_KEYDOWN) return TRUE;
+    int vk = (int)msg->wParam;
     bool shift = GetKeyState(VK_SHIFT) < 0;
     bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    bool alt = GetKeyState(VK_MENU) < 0;
     bool caps = (GetKeyState(VK_CAPITAL) & 1) != 0;
-    int ch = user_key_char((int)msg->wParam, shift, ctrl, caps);
+    bool from_layout = taken_key.layout && taken_key.vk == vk;
+    if (from_layout && !(ctrl && !alt) && !user_control_key(vk)) {
+        for (unsigned char byte : taken_key.text)
+            PostMessageA(msg->hwnd, WM_CHAR, (WPARAM)byte, msg->lParam);
+        return TRUE;
+    }
+    int ch = user_key_char(vk, shift, ctrl, caps);
     if (ch >= 0) PostMessageA(msg->hwnd, WM_CHAR, (WPARAM)ch, msg->lParam);
     return TRUE;
 }

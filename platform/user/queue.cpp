@@ -29,6 +29,7 @@ UINT_PTR next_thread_timer = 0x7FFF;
 bool mouse_swallow_up = false;  // the button went down on the menu
 unsigned long posted_total = 0;  // messages ever posted
 bool menu_posted = false;       // a menu choice was posted while taking input
+int altgr_vk = 0;               // the key down that typed under AltGr
 
 // The filter of the GetMessageA call now waiting (none outside one): what is
 // pending, and when the next timer falls due, is what that call could take.
@@ -82,18 +83,25 @@ void track_buttons(UINT message) {
     }
 }
 
+// A layout key that types with Alt held is under AltGr: a plain key, down
+// and up (its release is known by the key that went down under it).
+bool under_altgr(const InputEvent &e) {
+    return e.layout && (e.message == WM_KEYDOWN ? !e.text.empty() : e.vk == altgr_vk);
+}
+
 // The message an input event becomes, worked out before anything changes:
 // a key is a system key with Alt held (not Ctrl+Alt) and for Alt and F10
 // themselves; a mouse event over the menu bar is the non-client message
 // (WM_NCMOUSEMOVE ... lie 0x160 below their client twins).
 UINT message_of(const InputEvent &e) {
     if (e.kind == InputEvent::Close) return WM_SYSCOMMAND;
+    if (e.kind == InputEvent::Text) return WM_CHAR;
     bool down = e.message == WM_KEYDOWN;
     if (e.kind == InputEvent::Key) {
         int vk = e.vk & 0xFF;
         bool alt = vk == VK_MENU ? down : (key_state[VK_MENU] & 0x80) != 0;
         bool ctrl = vk == VK_CONTROL ? down : (key_state[VK_CONTROL] & 0x80) != 0;
-        if ((alt && !ctrl) || vk == VK_MENU || vk == 0x79 /* F10 */)
+        if ((alt && !ctrl && !under_altgr(e)) || vk == VK_MENU || vk == 0x79 /* F10 */)
             return down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
         return e.message;
     }
@@ -129,8 +137,21 @@ bool take_input(MSG *msg, HWND filter, UINT lo, UINT hi) {
             make(msg, e.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0, e.time);
             return true;
         }
+        if (e.kind == InputEvent::Text) {
+            // One byte per message; the rest stays first in line.
+            if (e.text.empty()) continue;
+            if (e.text.size() > 1) {
+                InputEvent rest = e;
+                rest.text.erase(0, 1);
+                input.insert(input.begin() + (long)i, rest);
+            }
+            make(msg, e.hwnd, WM_CHAR, (WPARAM)(unsigned char)e.text[0], 1, e.time);
+            return true;
+        }
         if (e.kind == InputEvent::Key) {
             bool down = e.message == WM_KEYDOWN;
+            bool under_altgr_now = under_altgr(e);
+            if (down) user_key_taken(e);
             bool was_down = (key_state[e.vk & 0xFF] & 0x80) != 0;
             user_set_key_state(e.vk, down);
             if (menu_take_input(w, e)) {
@@ -140,6 +161,7 @@ bool take_input(MSG *msg, HWND filter, UINT lo, UINT hi) {
                 }
                 continue;
             }
+            if (down || under_altgr_now) altgr_vk = under_altgr_now && down ? e.vk : 0;
             LPARAM l = 1;
             if (down && was_down) l |= 1L << 30;
             if (!down) l |= (LPARAM)3 << 30;
@@ -217,6 +239,26 @@ void user_push_input(const InputEvent &event) {
     input.push_back(e);
 }
 
+// Characters a layout made: they belong to the key press still waiting for
+// them (keyboards send a key and then its text), else they come on their own.
+void user_push_text(HWND hwnd, const char *utf8) {
+    if (!hwnd || !utf8 || !*utf8) return;
+    if (!input.empty()) {
+        InputEvent &last = input.back();
+        if (last.kind == InputEvent::Key && last.message == WM_KEYDOWN && last.layout &&
+            last.hwnd == hwnd && last.text.empty() && !user_control_key(last.vk) &&
+            last.vk != VK_SHIFT && last.vk != VK_CONTROL && last.vk != VK_MENU && last.vk != VK_CAPITAL) {
+            last.text = utf8;
+            return;
+        }
+    }
+    InputEvent e;
+    e.kind = InputEvent::Text;
+    e.hwnd = hwnd;
+    e.text = utf8;
+    user_push_input(e);
+}
+
 // How many messages were ever posted (to tell whether a step posted one).
 unsigned long user_posted_count() { return posted_total; }
 
@@ -266,6 +308,8 @@ void user_reset_queue() {
     quit_code = 0;
     mouse_swallow_up = false;
     waiting = Filter{};
+    altgr_vk = 0;
+    user_key_taken(InputEvent{});
     for (unsigned char &s : key_state) s = 0;
 }
 

@@ -69,13 +69,19 @@ struct Window {
 
 // Raw input waiting to become messages, in arrival order.
 struct InputEvent {
-    enum Kind { Mouse, Key, Close } kind = Mouse;
+    // Text: characters with no key of their own (an input method's committed
+    // text), one WM_CHAR per byte.
+    enum Kind { Mouse, Key, Close, Text } kind = Mouse;
     HWND hwnd = nullptr;
     UINT message = 0;  // WM_LBUTTONDOWN ... WM_MOUSEMOVE, WM_KEYDOWN / WM_KEYUP
     int x = 0;         // client coordinates (negative y: the menu bar)
     int y = 0;
     int vk = 0;
     bool repeat = false;
+    // A key from a desktop or page layout: its characters are `text` (UTF-8,
+    // empty for a dead key), not the US table's.
+    bool layout = false;
+    std::string text;
     DWORD time = 0;
 };
 
@@ -119,6 +125,9 @@ RECT user_place_on_screen(RECT outer, bool sizable, int screen_width, int screen
 
 // ---- queue (queue.cpp) ----
 void user_push_input(const InputEvent &event);
+// Characters a layout made (UTF-8): they join the key press just queued for
+// the window, or come as WM_CHAR of their own (an input method's text).
+void user_push_text(HWND hwnd, const char *utf8);
 bool user_have_pending();          // anything GetMessageA could return now
 void user_purge_window(HWND hwnd);
 void user_reset_queue();
@@ -133,6 +142,12 @@ DWORD user_now();
 int user_key_char(int vk, bool shift, bool ctrl, bool caps);
 // The key and modifiers that make a character; false when no key does.
 bool user_char_key(unsigned char ch, int *vk, bool *shift, bool *ctrl);
+// A key press taken from the input queue: TranslateMessage gives a layout's
+// key the characters the layout made for it.
+void user_key_taken(const InputEvent &event);
+// Keys whose character is a control code on every layout (Enter, Backspace,
+// Tab, Escape).
+bool user_control_key(int vk);
 
 // ---- menus (menus.cpp, menu_bar.cpp) ----
 struct MenuItem {

@@ -121,3 +121,53 @@ TEST_F(KeyboardTest, HeldKeyRepeatsWithThePreviousStateBit) {
     EXPECT_EQ(first.lParam & (1L << 30), 0);
     EXPECT_NE(second.lParam & (1L << 30), 0);
 }
+
+// A desktop layout's keys, French here: the key's own characters as UTF-8
+// bytes, each a WM_CHAR right after its WM_KEYDOWN; Ctrl makes only the US
+// control code; a dead key types nothing until the key it changes.
+TEST_F(KeyboardTest, LayoutKeysTypeTheirCharactersAsUtf8BytesAfterTheirKey) {
+    std::string order;
+    auto log_pump = [&] {
+        order.clear();
+        SetTimer(hwnd, 99, 10000, nullptr);
+        for (MSG msg = next(); msg.message != WM_TIMER; msg = next()) {
+            char item[16];
+            snprintf(item, sizeof item, "%s%X ",
+                     msg.message == WM_KEYDOWN ? "D" : msg.message == WM_CHAR ? "C" :
+                     msg.message == WM_KEYUP ? "U" : "S", (unsigned)msg.wParam);
+            order += item;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        KillTimer(hwnd, 99);
+        return order;
+    };
+    headless_layout_key(hwnd, 'A', "a");   // the key at the US Q position
+    headless_layout_key(hwnd, '2', "\xC3\xA9");
+    EXPECT_EQ(log_pump(), "D41 C61 U41 D32 CC3 CA9 U32 ");
+    headless_layout_key(hwnd, VK_OEM_6, "");  // dead circumflex
+    headless_layout_key(hwnd, 'E', "\xC3\xAA");
+    headless_layout_key(hwnd, VK_RETURN, "");
+    EXPECT_EQ(log_pump(), "DDD UDD D45 CC3 CAA U45 DD CD UD ");
+    headless_key_down(hwnd, VK_CONTROL);
+    headless_layout_key(hwnd, 'Q', "q");
+    headless_layout_key(hwnd, '2', "\xC3\xA9");
+    headless_key_up(hwnd, VK_CONTROL);
+    EXPECT_EQ(log_pump(), "D11 D51 C11 U51 D32 U32 U11 ");
+    // AltGr (right Alt on these layouts) is no menu key: its characters come.
+    headless_key_down(hwnd, VK_MENU);
+    headless_layout_key(hwnd, '0', "@");
+    headless_key_up(hwnd, VK_MENU);
+    EXPECT_EQ(log_pump(), "S12 D30 C40 U30 S12 ");
+}
+
+// An input method may commit many characters at once, with no key: every
+// byte comes, in order, whatever else is queued around it.
+TEST_F(KeyboardTest, InputMethodTextArrivesWholeAndInOrder) {
+    std::string text;
+    for (int i = 0; i < 50; ++i) text += i % 2 ? "\xE5\xAD\x97" : "\xF0\x9F\x98\x80";  // 字 and an emoji
+    headless_layout_key(hwnd, 'A', "a");
+    headless_input_text(hwnd, text.c_str());
+    headless_layout_key(hwnd, 'B', "b");
+    EXPECT_EQ(pump(), "a" + text + "b");
+}

@@ -1,7 +1,8 @@
 // The game and an example in a web page, driven in headless Chromium: the
 // scene's pixels, a click starting an action, Ctrl+letter commands, the
 // script file recorded, downloaded and played back, the page idling while
-// the game is halted, and a program's exit.
+// the game is halted, keys of a French layout and an input method's text,
+// and a program's exit.
 //   node --test web_test.js   (SITE: the folder scripts/web.sh built into;
 //                              SCREENSHOT: where to save the game's page)
 'use strict';
@@ -141,6 +142,35 @@ test('the game in a page: scene, actions, Ctrl+letter commands and the script fi
   const busy = ((await page.metrics()).TaskDuration - before) / 2;
   console.log(`halted game: the page used ${(busy * 100).toFixed(2)}% of a processor`);
   assert.ok(busy < 0.2, `a halted game keeps the page ${(busy * 100).toFixed(0)}% busy`);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});
+
+test('keys as the page\'s layout has them: letters, accents, Ctrl+Q by its label, an input method\'s text', {timeout: 60000}, async () => {
+  const page = await open(browser, server, 'kaplo_game');
+  await until(page, 'the first frame', p => at(p, 0, -100).then(c => c === SEA_GREEN), 20000);
+  await page.click('.kaplo-window figcaption');
+  // Key events as a French keyboard makes them: code is the key's place on a
+  // US keyboard, key what the layout types there; [code, key, true] with Ctrl.
+  const press = list => page.evaluate(list => {
+    const send = (type, code, key, ctrlKey) => document.activeElement.dispatchEvent(
+      new KeyboardEvent(type, {code, key, ctrlKey, bubbles: true, cancelable: true}));
+    for (const [code, key, ctrl] of list) {
+      if (ctrl) send('keydown', 'ControlLeft', 'Control', true);
+      send('keydown', code, key, !!ctrl);
+      send('keyup', code, key, !!ctrl);
+      if (ctrl) send('keyup', 'ControlLeft', 'Control', false);
+    }
+  }, list);
+  await press([['KeyR', 'r', true], ['KeyQ', 'a'], ['Digit2', '\u00e9'], ['Semicolon', 'm'], ['KeyM', ',']]);
+  await page.evaluate(() => document.activeElement.dispatchEvent(
+    new CompositionEvent('compositionend', {data: '\u5b57'.repeat(50), bubbles: true})));
+  await press([['KeyR', 'r', true]]);
+  await until(page, 'the download link', p => p.$eval('#kaplo-script-download', a => !a.hidden), 5000);
+  const typed = [...(await script(page)).matchAll(/KAPLO_KBD\((\d+)\)/g)].map(m => +m[1]);
+  assert.deepEqual(typed, [97, 195, 169, 109, 44, ...Array(50).fill([229, 173, 151]).flat()]);
+  await press([['KeyA', 'q', true]]);  // the key labelled Q, where US keyboards have A
+  await until(page, 'the program to end', p => p.evaluate(() => document.body.dataset.ended === '0'), 5000);
   assert.deepEqual(page.errors, []);
   await page.close();
 });

@@ -112,13 +112,14 @@ void push_mouse(HWND hwnd, UINT message, int x, int y) {
     user_push_input(e);
 }
 
-// Queues one key event.
-void push_key(HWND hwnd, UINT message, int vk) {
+// Queues one key event; a layout's key (layout) brings its own characters.
+void push_key(HWND hwnd, UINT message, int vk, bool layout = false) {
     InputEvent e;
     e.kind = InputEvent::Key;
     e.hwnd = hwnd;
     e.message = message;
     e.vk = vk;
+    e.layout = layout;
     user_push_input(e);
 }
 
@@ -206,6 +207,16 @@ int headless_resize_window(HWND hwnd, int width, int height) {
     user_content_changed(w, o.x, o.y - user_menu_height(w), width, height);
     return 1;
 }
+
+// A layout's key pressed and released, with the characters it types.
+void headless_layout_key(HWND hwnd, int virtual_key, const char *text) {
+    push_key(hwnd, WM_KEYDOWN, virtual_key, true);
+    user_push_text(hwnd, text);
+    push_key(hwnd, WM_KEYUP, virtual_key, true);
+}
+
+// An input method's committed text.
+void headless_input_text(HWND hwnd, const char *text) { user_push_text(hwnd, text); }
 
 // A click on the close box.
 void headless_close_box(HWND hwnd) {

@@ -140,9 +140,26 @@ void present(Window *w) {
     SDL_UpdateWindowSurface(s->window);
 }
 
-// The virtual key of an SDL key, 0 for keys the layer does not know.
-int vk_of(SDL_Scancode sc, Uint16 mod) {
-    if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
+// The virtual key of an SDL key, 0 for keys the layer does not know. As on
+// Windows, a letter key is the letter the active layout prints on it (the
+// key at the US Q position is 'A' on a French keyboard); a letter position
+// that carries punctuation takes that punctuation's key, and one whose
+// letter is not Latin (Cyrillic, Greek) keeps its US letter. Other keys go
+// by position.
+int vk_of(const SDL_Keysym &key) {
+    SDL_Scancode sc = key.scancode;
+    SDL_Keycode sym = key.sym;
+    Uint16 mod = key.mod;
+    if (sym >= 'a' && sym <= 'z') return 'A' + (sym - 'a');
+    if (sym == SDLK_MODE) return 0;  // AltGr: its characters come as text
+    if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) {
+        int vk;
+        bool shift, ctrl;
+        if (sym > ' ' && sym < 0x80 && user_char_key((unsigned char)sym, &vk, &shift, &ctrl) && !ctrl &&
+            !(vk >= 'A' && vk <= 'Z'))
+            return vk;
+        return 'A' + (sc - SDL_SCANCODE_A);
+    }
     if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return '1' + (sc - SDL_SCANCODE_1);
     if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return VK_F1 + (sc - SDL_SCANCODE_F1);
     bool num = (mod & KMOD_NUM) != 0;
@@ -166,6 +183,7 @@ int vk_of(SDL_Scancode sc, Uint16 mod) {
     case SDL_SCANCODE_COMMA: return VK_OEM_COMMA;
     case SDL_SCANCODE_PERIOD: return VK_OEM_PERIOD;
     case SDL_SCANCODE_SLASH: return VK_OEM_2;
+    case SDL_SCANCODE_NONUSBACKSLASH: return VK_OEM_102;
     case SDL_SCANCODE_CAPSLOCK: return VK_CAPITAL;
     case SDL_SCANCODE_LSHIFT: case SDL_SCANCODE_RSHIFT: return VK_SHIFT;
     case SDL_SCANCODE_LCTRL: case SDL_SCANCODE_RCTRL: return VK_CONTROL;
@@ -278,7 +296,7 @@ void handle(const SDL_Event &ev) {
             return;
         }
         HWND target = w ? w->handle : GetFocus();
-        int vk = vk_of(ev.key.keysym.scancode, ev.key.keysym.mod);
+        int vk = vk_of(ev.key.keysym);
         if (!target || !vk) return;
         InputEvent e;
         e.kind = InputEvent::Key;
@@ -286,7 +304,13 @@ void handle(const SDL_Event &ev) {
         e.message = ev.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP;
         e.vk = vk;
         e.repeat = ev.key.repeat != 0;
+        e.layout = true;  // its characters follow as SDL_TEXTINPUT
         user_push_input(e);
+        break;
+    }
+    case SDL_TEXTINPUT: {  // the layout's characters: a key's, a dead key's, an input method's
+        Window *w = window_of(ev.text.windowID);
+        user_push_text(w ? w->handle : GetFocus(), ev.text.text);
         break;
     }
     default: sdl_capture_event(ev); break;
@@ -418,7 +442,8 @@ int platform_use_desktop(void) {
         desktop.screen_width = mode.w / scale;
         desktop.screen_height = mode.h / scale;
     }
-    SDL_StopTextInput();
+    // Characters come from the desktop's layout and input method as text.
+    SDL_StartTextInput();
     user_set_backend(&desktop);
     if (SDL_GetModState() & KMOD_CAPS) {  // Caps Lock already on
         user_set_key_state(VK_CAPITAL, true);

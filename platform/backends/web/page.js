@@ -14,7 +14,7 @@ Module.kaplo = (function () {
   var fonts = [];     // font id -> CSS font family list and style
 
   // Event kinds (web.cpp has the same numbers).
-  var MOUSE = 1, KEY = 2, FOCUS = 3, CLOSE = 4;
+  var MOUSE = 1, KEY = 2, FOCUS = 3, CLOSE = 4, TEXT = 5;
 
   // Virtual keys of the page's key codes; the numeric keypad's digits depend
   // on Num Lock and are handled in vkOf.
@@ -29,11 +29,20 @@ Module.kaplo = (function () {
     NumpadAdd: 0x6B, IntlBackslash: 0xE2
   };
   var KEYPAD_OFF = [0x2D, 0x23, 0x28, 0x22, 0x25, 0, 0x27, 0x24, 0x26, 0x21];
+  // Virtual keys of punctuation a layout puts where US keyboards have letters.
+  var PUNCTUATION = {
+    ',': 0xBC, ';': 0xBA, ':': 0xBA, '.': 0xBE, '-': 0xBD, '=': 0xBB, '/': 0xBF,
+    '[': 0xDB, ']': 0xDD, '\\': 0xDC, "'": 0xDE, '`': 0xC0
+  };
 
-  // The virtual key of a key event, 0 for keys the layer does not know.
+  // The virtual key of a key event, 0 for keys the layer does not know. As on
+  // Windows, a letter key is the letter the layout prints on it (KeyboardEvent
+  // key), a letter position with punctuation that punctuation's key, and one
+  // with a letter that is not Latin its US letter; other keys go by position.
   function vkOf(e) {
-    var c = e.code || '', m;
-    if ((m = /^Key([A-Z])$/.exec(c))) return m[1].charCodeAt(0);
+    var c = e.code || '', k = e.key || '', m;
+    if (/^[a-zA-Z]$/.test(k)) return k.toUpperCase().charCodeAt(0);
+    if ((m = /^Key([A-Z])$/.exec(c))) return PUNCTUATION[k] || m[1].charCodeAt(0);
     if ((m = /^Digit([0-9])$/.exec(c))) return m[1].charCodeAt(0);
     if ((m = /^F([0-9]+)$/.exec(c)) && +m[1] >= 1 && +m[1] <= 12) return 0x70 + (+m[1]) - 1;
     if ((m = /^Numpad([0-9])$/.exec(c)))
@@ -61,18 +70,59 @@ Module.kaplo = (function () {
   // F12 are left to the browser so that the page can still be reloaded and
   // inspected.
   function keyEvent(e, down) {
-    if (e.target && (e.target.tagName === 'INPUT' || e.target.tagName === 'TEXTAREA')) return;
-    var vk = vkOf(e);
-    if (!vk) return;
-    if (vk !== 0x74 && vk !== 0x7A && vk !== 0x7B) e.preventDefault();
+    if (e.target && e.target !== keysTarget &&
+        (e.target.tagName === 'INPUT' || e.target.tagName === 'TEXTAREA')) return;
+    if (e.isComposing || e.keyCode === 229) return;  // the input method's, not the program's
+    var vk = vkOf(e), text = down ? textOf(e) : '';
+    if (!vk && !text) return;
+    // A dead key is left to the browser, which composes it with the next key.
+    if (vk !== 0x74 && vk !== 0x7A && vk !== 0x7B && e.key !== 'Dead') e.preventDefault();
     // Keys go to the layer's focus window, which a click on a window moves.
-    push([KEY, 0, down ? 1 : 0, vk, e.repeat ? 1 : 0, e.getModifierState('CapsLock') ? 1 : 0]);
+    if (vk) push([KEY, 0, down ? 1 : 0, vk, e.repeat ? 1 : 0, e.getModifierState('CapsLock') ? 1 : 0]);
+    pushText(text);
   }
 
-  // Starts listening to the page's keyboard.
+  // The characters a key press types in the page's layout: its key when that
+  // is one character (Shift, Caps Lock, AltGr and a dead key before it
+  // already applied); none for named keys (Enter, Dead ...) or with Ctrl alone.
+  function textOf(e) {
+    var k = e.key || '';
+    if (Array.from(k).length !== 1 || e.metaKey) return '';
+    if (e.ctrlKey && !e.altKey && !e.getModifierState('AltGraph')) return '';
+    return k;
+  }
+
+  // Queues typed characters, each as its UTF-8 bytes (at most four).
+  function pushText(text) {
+    Array.from(text).forEach(function (ch) {
+      var b = new TextEncoder().encode(ch);
+      push([TEXT, 0, b[0] || 0, b[1] || 0, b[2] || 0, b[3] || 0]);
+    });
+  }
+
+  // An input method types only into a text field: one out of sight takes
+  // the keyboard when a window does. Keys reach the program from it as from
+  // anywhere (they type nothing into it); an input method's text, when it is
+  // committed, goes to the program and the field is emptied.
+  var keysTarget = null;
+  function focusKeys() {
+    if (!keysTarget) {
+      keysTarget = document.createElement('textarea');
+      keysTarget.setAttribute('aria-hidden', 'true');
+      keysTarget.style.cssText = 'position:fixed;left:-100px;top:0;width:1px;height:1px;opacity:0';
+      document.body.appendChild(keysTarget);
+    }
+    keysTarget.focus({preventScroll: true});
+  }
+
+  // Starts listening to the page's keyboard and input method.
   function start() {
     window.addEventListener('keydown', function (e) { keyEvent(e, true); });
     window.addEventListener('keyup', function (e) { keyEvent(e, false); });
+    window.addEventListener('compositionend', function (e) {
+      pushText(e.data || '');
+      if (keysTarget) keysTarget.value = '';
+    });
     var chooser = document.getElementById('kaplo-script-file');
     if (chooser) chooser.addEventListener('change', function () {
       if (chooser.files.length) takeScript(chooser.files[0]);
@@ -107,7 +157,7 @@ Module.kaplo = (function () {
       var button = what === 2 ? 0 : buttons[e.button];
       if (button === undefined) return;
       e.preventDefault();
-      if (what === 1) { canvas.focus(); push([FOCUS, id, 0, 0, 0, 0]); }
+      if (what === 1) { focusKeys(); push([FOCUS, id, 0, 0, 0, 0]); }
       push([MOUSE, id, what, button, p[0], p[1]]);
     }
     canvas.addEventListener('pointerdown', function (e) { mouse(e, 1); });
@@ -118,7 +168,7 @@ Module.kaplo = (function () {
     caption.addEventListener('pointerdown', function (e) {
       if (e.target === close) return;
       e.preventDefault();
-      canvas.focus();
+      focusKeys();
       push([FOCUS, id, 0, 0, 0, 0]);
     });
     windows[id] = {box: box, canvas: canvas, context: canvas.getContext('2d')};

@@ -15,7 +15,7 @@
 namespace {
 
 // Event kinds and the layout of an event as page.js hands it over.
-enum { kMouse = 1, kKey = 2, kFocus = 3, kClose = 4 };
+enum { kMouse = 1, kKey = 2, kFocus = 3, kClose = 4, kText = 5 };
 struct PageEvent {
     int kind, window, a, b, c, d;
 };
@@ -157,7 +157,13 @@ void handle(const PageEvent &ev) {
         e.message = ev.a ? WM_KEYDOWN : WM_KEYUP;
         e.vk = ev.b;
         e.repeat = ev.c != 0;
+        e.layout = true;  // its characters follow as text
         user_push_input(e);
+        break;
+    }
+    case kText: {  // one typed character's UTF-8 bytes, from the page's layout or input method
+        char bytes[5] = {(char)ev.a, (char)ev.b, (char)ev.c, (char)ev.d, 0};
+        user_push_text(w ? w->handle : GetFocus(), bytes);
         break;
     }
     default: break;
