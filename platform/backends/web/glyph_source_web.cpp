@@ -134,3 +134,10 @@ bool source_glyph_render(SourceSize *size, uint32_t code, SourceBitmap *bitmap) 
 
 // Fonts opened in the page.
 int source_face_count() { return static_cast<int>(faces.size()); }
+
+// The browser falls back to other fonts by itself.
+SourceFace *source_face_for(SourceFace *face, uint32_t) { return face; }
+
+// The page draws each character alone, in the order written.
+bool source_shape(SourceSize *, const uint32_t *, int, bool, std::vector<SourceShaped> *) { return false; }
+bool source_bidi_levels(const uint32_t *, int, std::vector<uint8_t> *) { return false; }
