@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 namespace ansi_text {
 
@@ -56,9 +57,15 @@ inline uint32_t next(const char *text, int length, int *at) {
 
 // Whether every byte is ASCII (so each byte is its own character).
 inline bool all_ascii(const char *text, int length) {
-    unsigned char any = 0;
-    for (int i = 0; i < length; ++i) any |= static_cast<unsigned char>(text[i]);
-    return any < 0x80;
+    uint64_t any = 0;
+    int i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, text + i, 8);
+        any |= eight;
+    }
+    for (; i < length; ++i) any |= static_cast<unsigned char>(text[i]);
+    return (any & 0x8080808080808080ull) == 0;
 }
 
 // Writes the UTF-16 of the text to out (room for length units: never more are

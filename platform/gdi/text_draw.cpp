@@ -123,10 +123,6 @@ void text_draw(FontFace *face, const Canvas &c, int64_t x, int64_t y, const char
     if (!face || !c.pixels || !text || length <= 0 || c.empty()) return;
     foreground &= 0xFFFFFF;
     background &= 0xFFFFFF;
-    if (!ansi_text::all_ascii(text, length)) {
-        draw_laid_out(face, c, x, y, text, length, foreground, opaque, background);
-        return;
-    }
 
     SizedFace *s = face->sized;
     const int64_t top = y;
@@ -143,6 +139,10 @@ void text_draw(FontFace *face, const Canvas &c, int64_t x, int64_t y, const char
     int reach_right = std::max(widest, s ? s->reach_right + std::max(0, face->cell_width) : 0);
     if (x + static_cast<int64_t>(length - 1) * widest + reach_right <= c.x0)
         return;
+    if (!ansi_text::all_ascii(text, length)) {  // no more glyphs than bytes, none wider
+        draw_laid_out(face, c, x, y, text, length, foreground, opaque, background);
+        return;
+    }
 
     // The characters that can touch the clip run from the first whose cell or
     // ink reaches past the clip's left edge to the last before one starts

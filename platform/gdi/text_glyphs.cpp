@@ -120,6 +120,11 @@ void load_metrics(Glyph &g, SourceSize *source, uint32_t code, int ppem) {
     if (g.advance == 0 && !box.known) g.advance = g.ink_right;
 }
 
+// An ASCII byte's glyph from the face itself.
+void load_ascii_metrics(SizedFace *s, unsigned char byte) {
+    load_metrics(s->glyphs[byte], s->size, code_of_ascii(byte), s->y_ppem);
+}
+
 // Renders the coverage bitmap of a glyph, its metrics loaded (first use, or
 // first use since the bitmaps were dropped).
 void render_glyph(Glyph &g) {

@@ -24,21 +24,21 @@
 struct Glyph {
     bool loaded = false;
     bool box = false;  // drawn as a hollow box (the face had nothing to draw)
-    int advance = 0;   // pixels
+    bool rendered = false;
+    int advance = 0;  // pixels
     // Ink box relative to the pen on the baseline, y down, rounded outwards.
     int ink_left = 0, ink_top = 0, ink_right = 0, ink_bottom = 0;
-    bool rendered = false;
     int bitmap_left = 0, bitmap_top = 0;  // bitmap origin: pen + left, baseline - top
     int width = 0, rows = 0;
+    // Where it comes from: the character (or kSourceGlyphIndex | index) and a
+    // size of the face, or of the face standing in for a character it lacks.
+    uint32_t code = 0;
+    SourceSize *source = nullptr;
     std::vector<uint8_t> coverage;  // rows of width bytes
     // For the vector blender (see blend_box_avx2): two planes of rows of width
     // words, blue-red weights then green-top weights, each followed by eight
     // spare words; empty when the glyph is blended a pixel at a time.
     std::vector<uint32_t> weights;
-    // Where it comes from: a size of the face, or of the face standing in for
-    // a character the face lacks, and the character (or kSourceGlyphIndex | index).
-    SourceSize *source = nullptr;
-    uint32_t code = 0;
 };
 
 // A file at one pixel size with its synthetic style, and its glyphs.
@@ -102,6 +102,8 @@ SizedFace *size_face(const SourceMatch &match, int x_ppem, int y_ppem);
 
 // Loads the advance and ink box of a glyph from its source (first use only).
 void load_metrics(Glyph &g, SourceSize *source, uint32_t code, int ppem);
+// The same for the glyph of an ASCII byte.
+void load_ascii_metrics(SizedFace *s, unsigned char byte);
 // Renders the coverage of a glyph, its metrics loaded.
 void render_glyph(Glyph &g);
 // The glyph of a character beyond ASCII, from the face or the face standing
@@ -119,7 +121,7 @@ inline uint32_t code_of_ascii(unsigned char byte) { return byte < 0x20 || byte =
 // The glyph of an ASCII byte with its advance and ink box loaded.
 inline Glyph &glyph_metrics(SizedFace *s, unsigned char byte) {
     Glyph &g = s->glyphs[byte];
-    if (!g.loaded) load_metrics(g, s->size, code_of_ascii(byte), s->y_ppem);
+    if (!g.loaded) load_ascii_metrics(s, byte);
     return g;
 }
 
