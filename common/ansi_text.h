@@ -85,28 +85,31 @@ inline int to_utf16(const char *text, int length, uint16_t *out) {
     return units;
 }
 
-// Appends the UTF-8 of the text to out (any string type with push_back), so
-// that what is not UTF-8 comes out as the characters it stands for.
+// Appends the UTF-8 of one character to out (any string type with push_back).
+template <class String>
+void append_utf8(uint32_t code, String *out) {
+    if (code < 0x80) {
+        out->push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out->push_back(static_cast<char>(0xC0 | code >> 6));
+        out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+        out->push_back(static_cast<char>(0xE0 | code >> 12));
+        out->push_back(static_cast<char>(0x80 | (code >> 6 & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+        out->push_back(static_cast<char>(0xF0 | code >> 18));
+        out->push_back(static_cast<char>(0x80 | (code >> 12 & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (code >> 6 & 0x3F)));
+        out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+}
+
+// Appends the UTF-8 of the text to out, so that what is not UTF-8 comes out
+// as the characters it stands for.
 template <class String>
 void to_utf8(const char *text, int length, String *out) {
-    for (int at = 0; at < length;) {
-        uint32_t code = next(text, length, &at);
-        if (code < 0x80) {
-            out->push_back(static_cast<char>(code));
-        } else if (code < 0x800) {
-            out->push_back(static_cast<char>(0xC0 | code >> 6));
-            out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else if (code < 0x10000) {
-            out->push_back(static_cast<char>(0xE0 | code >> 12));
-            out->push_back(static_cast<char>(0x80 | (code >> 6 & 0x3F)));
-            out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else {
-            out->push_back(static_cast<char>(0xF0 | code >> 18));
-            out->push_back(static_cast<char>(0x80 | (code >> 12 & 0x3F)));
-            out->push_back(static_cast<char>(0x80 | (code >> 6 & 0x3F)));
-            out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        }
-    }
+    for (int at = 0; at < length;) append_utf8(next(text, length, &at), out);
 }
 
 }  // namespace ansi_text
