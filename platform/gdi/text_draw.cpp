@@ -58,7 +58,6 @@ void draw_laid_out(FontFace *face, const Canvas &c, int64_t x, int64_t y, const 
     const TextLayout &layout = text_layout(face, text, length);
     const int64_t top = y, baseline = top + face->baseline;
     if (opaque) raster_fill_rect(c, x, top, x + layout.width, top + face->metrics.tmHeight, background);
-    const int cell_width = face->cell_width;
     const int reach_left = face->sized ? face->sized->reach_left : 0;
     for (const PlacedGlyph &p : layout.glyphs) {
         const int64_t pen = x + p.x;
@@ -67,12 +66,11 @@ void draw_laid_out(FontFace *face, const Canvas &c, int64_t x, int64_t y, const 
             draw_box(c, pen, top, pen + std::max(1, face->fallback_advance - 1), baseline, foreground);
             continue;
         }
-        if (pen + std::max(p.glyph->ink_right, cell_width) <= c.x0) continue;
-        const Glyph &g = with_bitmap(const_cast<Glyph &>(*p.glyph));
+        if (pen + p.glyph->ink_right <= c.x0) continue;
+        const Glyph &g = with_bitmap(*p.glyph);
         if (!g.rendered) continue;
-        const int shift = cell_width > 0 ? (cell_width - g.advance) / 2 : 0;
         const CoverageMask mask = {g.coverage.data(), g.weights.empty() ? nullptr : g.weights.data(), g.width, g.rows};
-        blit_coverage(c, mask, pen + shift + g.bitmap_left, baseline + p.y - g.bitmap_top, foreground);
+        blit_coverage(c, mask, pen + g.bitmap_left, baseline + p.y - g.bitmap_top, foreground);
     }
     draw_lines(face, c, x, x + layout.width, baseline, foreground);
 }

@@ -141,11 +141,11 @@ inline int advance_of(FontFace *face, unsigned char byte) {
     return glyph_metrics(face->sized, byte).advance;
 }
 
-// One glyph of a laid-out line: its pen position from the line's start and
-// its offset below the baseline (pixels); null glyph: a box of
-// fallback_advance (no font at all).
+// One glyph of a laid-out line: its pen position from the line's start
+// (centred in the cell of a fixed-cell font) and its offset below the
+// baseline (pixels); null glyph: a box of fallback_advance (no font at all).
 struct PlacedGlyph {
-    const Glyph *glyph;
+    Glyph *glyph;
     int64_t x;
     int y;
 };

@@ -41,10 +41,11 @@ struct Run {
 // Places a run character by character at the pen, as ASCII is placed.
 void place_plain(FontFace *face, const std::vector<uint32_t> &codes, const Run &run, TextLayout *out) {
     SizedFace *s = face->sized;
+    const int cell = face->cell_width;
     for (int i = run.first; i < run.end; ++i) {
-        const Glyph *g = s ? &glyph_of_code(s, codes[i]) : nullptr;
-        out->glyphs.push_back({g, out->width, 0});
-        out->width += face->cell_width > 0 ? face->cell_width : g ? g->advance : face->fallback_advance;
+        Glyph *g = s ? &glyph_of_code(s, codes[i]) : nullptr;
+        out->glyphs.push_back({g, out->width + (cell > 0 && g ? (cell - g->advance) / 2 : 0), 0});
+        out->width += cell > 0 ? cell : g ? g->advance : face->fallback_advance;
     }
 }
 
@@ -58,7 +59,7 @@ void place_shaped(FontFace *face, const std::vector<uint32_t> &codes, const Run 
     }
     int64_t pen = out->width * 64;  // 26.6
     for (const SourceShaped &g : shaped) {
-        const Glyph &glyph = glyph_of_index(run.face, g.glyph);
+        Glyph &glyph = glyph_of_index(run.face, g.glyph);
         int64_t x = (pen + g.x_offset + 32) >> 6;
         out->glyphs.push_back({&glyph, x, static_cast<int>(-((g.y_offset + 32) >> 6))});
         pen += g.x_advance;
