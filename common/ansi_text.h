@@ -69,17 +69,18 @@ inline bool all_ascii(const char *text, int length) {
 }
 
 // Writes the UTF-16 of the text to out (room for length units: never more are
-// needed) and returns the number of units written.
-inline int to_utf16(const char *text, int length, uint16_t *out) {
+// needed; Unit any 16-bit type) and returns the number of units written.
+template <class Unit>
+int to_utf16(const char *text, int length, Unit *out) {
     int units = 0;
     for (int at = 0; at < length;) {
         uint32_t code = next(text, length, &at);
         if (code >= 0x10000) {
             code -= 0x10000;
-            out[units++] = static_cast<uint16_t>(0xD800 | code >> 10);
-            out[units++] = static_cast<uint16_t>(0xDC00 | (code & 0x3FF));
+            out[units++] = static_cast<Unit>(0xD800 | code >> 10);
+            out[units++] = static_cast<Unit>(0xDC00 | (code & 0x3FF));
         } else {
-            out[units++] = static_cast<uint16_t>(code);
+            out[units++] = static_cast<Unit>(code);
         }
     }
     return units;

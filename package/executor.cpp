@@ -11,7 +11,7 @@
 // The text as UTF-16 (never more units than bytes).
 static std::vector<WCHAR> wide_text(const char *text, int length) {
     std::vector<WCHAR> wide(length > 0 ? length : 1);
-    wide.resize(ansi_text::to_utf16(text, length, reinterpret_cast<uint16_t *>(wide.data())));
+    wide.resize(ansi_text::to_utf16(text, length, wide.data()));
     return wide;
 }
 
