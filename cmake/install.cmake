@@ -31,7 +31,7 @@ else()
     install(FILES platform/include/windows.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kaplo)
     # Static libraries: everything they need goes on the plain link line, so
     # that `cc prog.c $(pkg-config --cflags --libs kaplo)` links.
-    set(KAPLO_PC_LIBS "-Wl,-u,kaplo_entry_check -lkaplo_main -lkaplo -lkaplo_platform -lSDL2 -lfreetype -lfontconfig -lpng -lgif -lpthread -lstdc++ -lm")
+    set(KAPLO_PC_LIBS "-Wl,-u,kaplo_entry_check -lkaplo_main -lkaplo -lkaplo_platform -lSDL2 -lfreetype -lfontconfig -lharfbuzz -lfribidi -lpng -lgif -lpthread -lstdc++ -lm")
     if(KAPLO_WITH_X11)  # set by platform/ when Xlib was found
         string(REPLACE "-lSDL2" "-lSDL2 -lX11" KAPLO_PC_LIBS "${KAPLO_PC_LIBS}")
     else()
@@ -62,7 +62,7 @@ set(CPACK_PACKAGE_CONTACT "KAPLO developers <kaplo@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "KAPLO, a small graphics package for people learning to program")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-dev, libfreetype-dev, libfontconfig-dev, libpng-dev, libgif-dev")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-dev, libfreetype-dev, libfontconfig-dev, libharfbuzz-dev, libfribidi-dev, libpng-dev, libgif-dev")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pkg-config, cmake")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY kaplo)
 include(CPack)

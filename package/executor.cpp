@@ -3,6 +3,37 @@
 
 #include "package.h"
 
+#ifdef _WIN32
+#include <vector>
+
+#include "ansi_text.h"
+
+// The text as UTF-16 (never more units than bytes).
+static std::vector<WCHAR> wide_text(const char *text, int length) {
+    std::vector<WCHAR> wide(length > 0 ? length : 1);
+    wide.resize(ansi_text::to_utf16(text, length, wide.data()));
+    return wide;
+}
+
+BOOL package_text_out(HDC dc, int x, int y, const char *text, int length) {
+    if (ansi_text::all_ascii(text, length)) return TextOutA(dc, x, y, text, length);
+    std::vector<WCHAR> wide = wide_text(text, length);
+    return TextOutW(dc, x, y, wide.data(), (int)wide.size());
+}
+
+BOOL package_text_extent(HDC dc, const char *text, int length, SIZE *size) {
+    if (ansi_text::all_ascii(text, length)) return GetTextExtentPointA(dc, text, length, size);
+    std::vector<WCHAR> wide = wide_text(text, length);
+    return GetTextExtentPoint32W(dc, wide.data(), (int)wide.size(), size);
+}
+#else
+BOOL package_text_out(HDC dc, int x, int y, const char *text, int length) { return TextOutA(dc, x, y, text, length); }
+
+BOOL package_text_extent(HDC dc, const char *text, int length, SIZE *size) {
+    return GetTextExtentPointA(dc, text, length, size);
+}
+#endif
+
 // Back-buffer column of a package x.
 static int column_of(int x) {
     return clamp_to_int((long long)package_state.origin_x + x);
@@ -81,7 +112,7 @@ static void execute_text(HDC dc, const DrawCommand *command, COLORREF rgb) {
     const char *text = (const char *)GlobalLock(block);
     if (text != nullptr) {
         SIZE extent = {0, 0};
-        GetTextExtentPointA(dc, text, (int)strlen(text), &extent);
+        package_text_extent(dc, text, (int)strlen(text), &extent);
         long long line_height = extent.cy;
         int column = column_of(command->x1);
         long long anchor_row = (long long)package_state.origin_y - command->y1;
@@ -89,7 +120,7 @@ static void execute_text(HDC dc, const DrawCommand *command, COLORREF rgb) {
         for (long long i = -1;; i++) {
             const char *end = line;
             while (*end != '\0' && *end != '\n') end++;
-            TextOutA(dc, column, clamp_to_int(anchor_row + i * line_height), line, (int)(end - line));
+            package_text_out(dc, column, clamp_to_int(anchor_row + i * line_height), line, (int)(end - line));
             if (*end == '\0') break;
             line = end + 1;
         }

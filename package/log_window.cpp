@@ -124,7 +124,7 @@ void paint_log_window(HWND hwnd) {
             if (text != nullptr) {
                 int length = (int)strlen(text);
                 if (length > 0 && text[length - 1] == '\n') text[--length] = '\0';
-                TextOutA(image_dc, client.left + 5, client.bottom - row_height, text, length);
+                package_text_out(image_dc, client.left + 5, client.bottom - row_height, text, length);
                 GlobalUnlock(state.log_lines[slot]);
             }
             slot = (slot + 1) % LOG_RING_SIZE;

@@ -156,3 +156,8 @@ inline int clamp_to_int(long long value) {
 // Draw command executor
 void execute_command(const DrawCommand *command);
 void wipe_back_buffer(void);
+// A run of UTF-8 text (any other byte Windows-1252) drawn and measured as
+// written: TextOutA and GetTextExtentPointA, or on Windows, whose "A" calls
+// follow the system's code page, the same text as UTF-16 through the "W" calls.
+BOOL package_text_out(HDC dc, int x, int y, const char *text, int length);
+BOOL package_text_extent(HDC dc, const char *text, int length, SIZE *size);

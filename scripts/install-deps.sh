@@ -7,23 +7,25 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libpng-dev libgif-dev
+    libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libharfbuzz-dev libfribidi-dev libpng-dev libgif-dev
     googletest libgtest-dev libbenchmark-dev
-    fonts-dejavu-core
+    # DejaVu draws text; Noto's core set stands in for the scripts DejaVu lacks (Devanagari
+    # and others), Noto CJK for Chinese, Japanese and Korean.
+    fonts-dejavu-core fonts-noto-core fonts-noto-cjk
     xvfb xauth xdotool
     inotify-tools
 )
 # Extra groups, asked for by name: windows (cross build, Wine, screenshots), fuzz (clang),
-# bench (ImageMagick, which one benchmark races against), arm (the aarch64 cross compiler,
+# bench (ImageMagick and Pango with Cairo, which benchmarks race against), arm (the aarch64 cross compiler,
 # qemu-user and the arm64 libraries), web (emscripten, and headless Chromium with node for
 # the page's tests).
 for group in "$@"; do
     case "$group" in
         windows) packages+=(g++-mingw-w64-x86-64 wine wine64 imagemagick) ;;
         fuzz) packages+=(clang libclang-rt-dev) ;;
-        bench) packages+=(imagemagick) ;;
+        bench) packages+=(imagemagick libpango1.0-dev libcairo2-dev) ;;
         arm) packages+=(g++-aarch64-linux-gnu qemu-user file libfreetype-dev:arm64 libfontconfig-dev:arm64
-                        libpng-dev:arm64 libgif-dev:arm64 libgtest-dev:arm64 libstdc++6:arm64) ;;
+                        libharfbuzz-dev:arm64 libfribidi-dev:arm64 libpng-dev:arm64 libgif-dev:arm64 libgtest-dev:arm64 libstdc++6:arm64) ;;
         web) packages+=(emscripten chromium python3)
              # node and npm: Debian's, unless a node is already installed (it brings npm).
              command -v node > /dev/null && command -v npm > /dev/null || packages+=(nodejs npm) ;;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "ansi_text.h"
 #include "gdi/batch.h"
 #include "gdi/objects.h"
 #include "gdi/surface.h"
@@ -20,7 +21,8 @@ FontFace *face_of(const GdiDc *dc) {
 
 }  // namespace
 
-// Draws characters with the top-left of the cell at (x, y) in the text colour,
+// Draws characters (UTF-8, any other byte as Windows-1252) with the top-left
+// of the cell at (x, y) in the text colour,
 // over a background-filled cell when the mode is OPAQUE. On a bitmap the run
 // joins its batch like any shape, in order, so that it blends with what the
 // shapes before it drew.
@@ -33,6 +35,9 @@ BOOL WINAPI TextOutA(HDC handle, int x, int y, LPCSTR text, int length) {
     Surface *target;
     s.canvas = gdi_canvas(dc, &target);
     s.face = face_of(dc);
+    // Text beyond ASCII is laid out now: the faces standing in for characters
+    // its face lacks widen the rows the batch keeps for it.
+    if (!ansi_text::all_ascii(text, length)) text_extent(s.face, text, length);
     s.l = x;
     s.t = y;
     s.point_count = length;

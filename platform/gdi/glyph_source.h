@@ -3,7 +3,10 @@
 // character of a face at a pixel size into 8-bit coverage. On the desktop it
 // is fontconfig and FreeType (glyph_source_freetype.cpp); in a web page the
 // browser's own text renderer (backends/web/glyph_source_web.cpp). The build
-// compiles one of the two; text.cpp caches, places and blends what it gives.
+// compiles one of the two; the text files cache, place and blend what it
+// gives. On the desktop the source also shapes complex scripts (HarfBuzz) and
+// finds the order of right-to-left runs (FriBidi); a page draws each
+// character alone, in the order written.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +38,16 @@ struct SourceMatch {
     bool oblique = false;
 };
 
+// A code for source_glyph_box and source_glyph_render that names a glyph of
+// the face by its index (as shaping gives it) instead of a character.
+constexpr uint32_t kSourceGlyphIndex = 0x80000000u;
+
+// One glyph of a shaped run, in visual order; 26.6 fixed point, y up.
+struct SourceShaped {
+    uint32_t glyph = 0;  // the glyph's index in the face
+    long x_advance = 0, x_offset = 0, y_offset = 0;
+};
+
 // The outline box of a character at a size, 26.6 fixed point, y up.
 struct SourceGlyphBox {
     bool known = true;   // false: the face has no glyph for it (the default glyph)
@@ -62,5 +75,15 @@ SourceSize *source_size(SourceFace *face, int x_ppem, int y_ppem, bool embolden,
 bool source_glyph_box(SourceSize *size, uint32_t code, SourceGlyphBox *box);
 // Renders a character's coverage; false when there is nothing to draw.
 bool source_glyph_render(SourceSize *size, uint32_t code, SourceBitmap *bitmap);
+// The face that draws a character: the face itself when it has it, else the
+// closest installed face that has it, else null (the face's default glyph).
+SourceFace *source_face_for(SourceFace *face, uint32_t code);
+// Shapes a run of characters of one face and direction into glyphs in visual
+// order; false when the source cannot shape (each character is then drawn alone).
+bool source_shape(SourceSize *size, const uint32_t *codes, int count, bool rtl, std::vector<SourceShaped> *out);
+// The embedding level of each character of a line whose base direction is
+// left to right (odd: right to left); false when the source does not order
+// text, or every level is 0.
+bool source_bidi_levels(const uint32_t *codes, int count, std::vector<uint8_t> *levels);
 // Faces opened so far, for the cache counts tests read.
 int source_face_count();

@@ -1,8 +1,12 @@
-// The desktop's glyph source: fontconfig is the font mapper, FreeType opens
-// the faces and renders their glyphs (see glyph_source.h).
+// The desktop's glyph source: fontconfig is the font mapper and finds the
+// faces that stand in for characters a face lacks, FreeType opens the faces
+// and renders their glyphs, HarfBuzz shapes complex scripts and FriBidi finds
+// the direction of each character (see glyph_source.h).
 #include "gdi/glyph_source.h"
 
 #include <fontconfig/fontconfig.h>
+#include <fribidi.h>
+#include <hb.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_ADVANCES_H
@@ -15,12 +19,18 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <unordered_map>
 
 // A font file opened with FreeType, shared by every size drawn from it.
 struct SourceFace {
     SourceFaceInfo info;
     int index = 0;
     FT_Face face = nullptr;
+    hb_face_t *shaper = nullptr;  // for HarfBuzz, made on first shaping
+    // The faces fontconfig would put in for characters this one lacks, best
+    // first (made on first need), and the answers found per character.
+    FcFontSet *fallbacks = nullptr;
+    std::unordered_map<uint32_t, SourceFace *> stand_ins;
 };
 
 // A face at one pixel size; FreeType keeps one size active per face, so
@@ -30,6 +40,7 @@ struct SourceSize {
     FT_Size size = nullptr;
     bool embolden = false;
     bool oblique = false;
+    hb_font_t *shaper = nullptr;  // made on first shaping
 };
 
 namespace {
@@ -114,12 +125,36 @@ SourceFace *open_file(const std::string &path, int index, const std::string &fam
     return raw;
 }
 
+// The glyph index of a character, or the index a code names.
+FT_UInt glyph_index(FT_Face face, uint32_t code) {
+    if (code & kSourceGlyphIndex) return code & ~kSourceGlyphIndex;
+    return code ? FT_Get_Char_Index(face, code) : 0;
+}
+
+// The faces fontconfig sorts after a face's own family, each covering
+// something the ones before it do not.
+FcFontSet *fallbacks_of(SourceFace *face) {
+    FreeTypeState &s = state();
+    if (face->fallbacks || !s.config) return face->fallbacks;
+    FcPattern *pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8 *>(face->info.family.c_str()));
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8 *>("sans-serif"));
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(s.config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    face->fallbacks = FcFontSort(s.config, pattern, FcTrue, nullptr, &result);
+    FcPatternDestroy(pattern);
+    if (!face->fallbacks) face->fallbacks = FcFontSetCreate();
+    return face->fallbacks;
+}
+
 // Loads a character's outline at the size with its synthetic style; false
 // when FreeType gives no outline.
 bool load_outline(SourceSize *size, uint32_t code) {
     FT_Face face = size->face->face;
     FT_Activate_Size(size->size);
-    FT_UInt index = code ? FT_Get_Char_Index(face, code) : 0;
+    FT_UInt index = glyph_index(face, code);
     if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_LIGHT | FT_LOAD_NO_BITMAP) != 0) return false;
     if (face->glyph->format != FT_GLYPH_FORMAT_OUTLINE) return false;
     if (size->oblique) FT_GlyphSlot_Oblique(face->glyph);
@@ -205,7 +240,7 @@ bool source_glyph_box(SourceSize *size, uint32_t code, SourceGlyphBox *box) {
     if (!load_outline(size, code)) return false;
     FT_Face face = size->face->face;
     FT_GlyphSlot slot = face->glyph;
-    box->known = code != 0 && FT_Get_Char_Index(face, code) != 0;
+    box->known = glyph_index(face, code) != 0;
     box->advance = std::max(0, static_cast<int>((slot->advance.x + 32) >> 6));
     box->blank = slot->outline.n_points == 0;
     if (box->blank) return true;
@@ -248,4 +283,79 @@ int source_face_count() {
     int count = 0;
     for (const auto &entry : state().files) count += entry.second ? 1 : 0;
     return count;
+}
+
+// The face itself when it has the character, else the first face of its
+// fallbacks whose character set holds it and that FreeType opens with it.
+SourceFace *source_face_for(SourceFace *face, uint32_t code) {
+    if (FT_Get_Char_Index(face->face, code) != 0) return face;
+    auto found = face->stand_ins.find(code);
+    if (found != face->stand_ins.end()) return found->second;
+    SourceFace *stand_in = nullptr;
+    FcFontSet *set = fallbacks_of(face);
+    for (int i = 0; set && i < set->nfont && !stand_in; ++i) {
+        FcCharSet *chars = nullptr;
+        if (FcPatternGetCharSet(set->fonts[i], FC_CHARSET, 0, &chars) != FcResultMatch ||
+            !FcCharSetHasChar(chars, code))
+            continue;
+        FcChar8 *path = nullptr, *family = nullptr;
+        int index = 0;
+        if (FcPatternGetString(set->fonts[i], FC_FILE, 0, &path) != FcResultMatch) continue;
+        FcPatternGetInteger(set->fonts[i], FC_INDEX, 0, &index);
+        FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &family);
+        SourceFace *file = open_file(reinterpret_cast<const char *>(path), index,
+                                     family ? reinterpret_cast<const char *>(family) : "");
+        if (file && FT_Get_Char_Index(file->face, code) != 0) stand_in = file;
+    }
+    face->stand_ins[code] = stand_in;
+    return stand_in;
+}
+
+// Shapes with HarfBuzz at the size (one font unit a 64th of a pixel), the
+// script and language guessed from the characters.
+bool source_shape(SourceSize *size, const uint32_t *codes, int count, bool rtl, std::vector<SourceShaped> *out) {
+    SourceFace *face = size->face;
+    if (!face->shaper) {
+        hb_blob_t *blob = hb_blob_create_from_file(face->info.file.c_str());
+        face->shaper = hb_face_create(blob, static_cast<unsigned>(face->index));
+        hb_blob_destroy(blob);
+    }
+    if (!size->shaper) {
+        size->shaper = hb_font_create(face->shaper);
+        const FT_Size_Metrics &m = size->size->metrics;
+        hb_font_set_scale(size->shaper, static_cast<int>(m.x_ppem) * 64, static_cast<int>(m.y_ppem) * 64);
+    }
+    hb_buffer_t *buffer = hb_buffer_create();
+    hb_buffer_add_utf32(buffer, codes, count, 0, count);
+    hb_buffer_set_direction(buffer, rtl ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+    hb_buffer_guess_segment_properties(buffer);
+    hb_shape(size->shaper, buffer, nullptr, 0);
+    unsigned glyphs = 0;
+    const hb_glyph_info_t *info = hb_buffer_get_glyph_infos(buffer, &glyphs);
+    const hb_glyph_position_t *position = hb_buffer_get_glyph_positions(buffer, &glyphs);
+    out->resize(glyphs);
+    for (unsigned i = 0; i < glyphs; ++i) {
+        SourceShaped &g = (*out)[i];
+        g.glyph = info[i].codepoint;
+        g.x_advance = position[i].x_advance;
+        g.x_offset = position[i].x_offset;
+        g.y_offset = position[i].y_offset;
+    }
+    hb_buffer_destroy(buffer);
+    return true;
+}
+
+// FriBidi's levels for a paragraph that starts left to right.
+bool source_bidi_levels(const uint32_t *codes, int count, std::vector<uint8_t> *levels) {
+    std::vector<FriBidiCharType> types(count);
+    std::vector<FriBidiBracketType> brackets(count);
+    std::vector<FriBidiLevel> found(count);
+    fribidi_get_bidi_types(codes, count, types.data());
+    fribidi_get_bracket_types(codes, count, types.data(), brackets.data());
+    FriBidiParType direction = FRIBIDI_PAR_LTR;
+    FriBidiLevel most = fribidi_get_par_embedding_levels_ex(types.data(), brackets.data(), count, &direction,
+                                                            found.data());
+    if (most == 0 || std::none_of(found.begin(), found.end(), [](FriBidiLevel l) { return l > 0; })) return false;
+    levels->assign(found.begin(), found.end());
+    return true;
 }

@@ -2,13 +2,24 @@
 // characters that can reach the clip found first, their glyphs blended
 // through the rasteriser's coverage blit, boxes, backgrounds, underlines
 // and strike-out lines filled as rectangles; all on the shapes' canvas.
+// ASCII goes byte by byte; other text as text_layout.cpp lays it out.
 #include <algorithm>
 #include <climits>
+
+#include "ansi_text.h"
 
 #include "gdi/raster.h"
 #include "gdi/text_internal.h"
 
 namespace {
+
+// The box drawn for a character when no font could be opened.
+void draw_box(const Canvas &c, int64_t left, int64_t top, int64_t right, int64_t bottom, uint32_t color) {
+    raster_fill_rect(c, left, top, right, top + 1, color);
+    raster_fill_rect(c, left, bottom - 1, right, bottom, color);
+    raster_fill_rect(c, left, top, left + 1, bottom, color);
+    raster_fill_rect(c, right - 1, top, right, bottom, color);
+}
 
 // Draws one character whose cell starts at pen: its glyph, or an outline box
 // when no font could be opened; glyphs wholly left of the canvas are skipped.
@@ -25,11 +36,43 @@ namespace {
         }
         return;
     }
-    const int64_t left = pen, right = pen + std::max(1, advance_of(face, byte) - 1), bottom = baseline;
-    raster_fill_rect(c, left, top, right, top + 1, color);
-    raster_fill_rect(c, left, bottom - 1, right, bottom, color);
-    raster_fill_rect(c, left, top, left + 1, bottom, color);
-    raster_fill_rect(c, right - 1, top, right, bottom, color);
+    draw_box(c, pen, top, pen + std::max(1, advance_of(face, byte) - 1), baseline, color);
+}
+
+// The underline and strike-out line of a run from left to right.
+void draw_lines(FontFace *face, const Canvas &c, int64_t left, int64_t right, int64_t baseline, uint32_t color) {
+    if (face->underline) {
+        int64_t row = baseline + face->underline_offset;
+        raster_fill_rect(c, left, row, right, row + face->underline_thickness, color);
+    }
+    if (face->strike_out) {
+        int64_t row = baseline - face->strike_offset;
+        raster_fill_rect(c, left, row, right, row + face->strike_thickness, color);
+    }
+}
+
+// Draws a line that is not all ASCII as laid out, glyphs that cannot reach
+// the clip left out.
+void draw_laid_out(FontFace *face, const Canvas &c, int64_t x, int64_t y, const char *text, int length,
+                   uint32_t foreground, bool opaque, uint32_t background) {
+    const TextLayout &layout = text_layout(face, text, length);
+    const int64_t top = y, baseline = top + face->baseline;
+    if (opaque) raster_fill_rect(c, x, top, x + layout.width, top + face->metrics.tmHeight, background);
+    const int reach_left = face->sized ? face->sized->reach_left : 0;
+    for (const PlacedGlyph &p : layout.glyphs) {
+        const int64_t pen = x + p.x;
+        if (pen + reach_left >= c.x1) break;  // placed left to right
+        if (!p.glyph) {
+            draw_box(c, pen, top, pen + std::max(1, face->fallback_advance - 1), baseline, foreground);
+            continue;
+        }
+        if (pen + p.glyph->ink_right <= c.x0) continue;
+        const Glyph &g = with_bitmap(*p.glyph);
+        if (!g.rendered) continue;
+        const CoverageMask mask = {g.coverage.data(), g.weights.empty() ? nullptr : g.weights.data(), g.width, g.rows};
+        blit_coverage(c, mask, pen + g.bitmap_left, baseline + p.y - g.bitmap_top, foreground);
+    }
+    draw_lines(face, c, x, x + layout.width, baseline, foreground);
 }
 
 }  // namespace
@@ -40,6 +83,10 @@ SIZE text_extent(FontFace *face, const char *text, int length) {
     if (!face) return size;
     size.cy = face->metrics.tmHeight;
     if (!text || length <= 0) return size;
+    if (!ansi_text::all_ascii(text, length)) {
+        size.cx = static_cast<LONG>(std::min<int64_t>(text_layout(face, text, length).width, INT32_MAX));
+        return size;
+    }
     int64_t width = 0;
     SizedFace *s = face->sized;
     if (face->cell_width > 0 || !s) {
@@ -90,6 +137,10 @@ void text_draw(FontFace *face, const Canvas &c, int64_t x, int64_t y, const char
     int reach_right = std::max(widest, s ? s->reach_right + std::max(0, face->cell_width) : 0);
     if (x + static_cast<int64_t>(length - 1) * widest + reach_right <= c.x0)
         return;
+    if (!ansi_text::all_ascii(text, length)) {  // no more glyphs than bytes, none wider
+        draw_laid_out(face, c, x, y, text, length, foreground, opaque, background);
+        return;
+    }
 
     // The characters that can touch the clip run from the first whose cell or
     // ink reaches past the clip's left edge to the last before one starts
@@ -135,14 +186,7 @@ void text_draw(FontFace *face, const Canvas &c, int64_t x, int64_t y, const char
             pen += advance_of(face, byte);
         }
     }
-    if (face->underline) {
-        int64_t row = baseline + face->underline_offset;
-        raster_fill_rect(c, first_pen, row, run_end, row + face->underline_thickness, foreground);
-    }
-    if (face->strike_out) {
-        int64_t row = baseline - face->strike_offset;
-        raster_fill_rect(c, first_pen, row, run_end, row + face->strike_thickness, foreground);
-    }
+    draw_lines(face, c, first_pen, run_end, baseline, foreground);
 }
 
 // Draws on a whole surface: its pixels as a canvas with DC (0, 0) on its

@@ -51,39 +51,6 @@ Match find_font(const std::vector<std::string> &families, int weight, bool itali
     return match;
 }
 
-// The sized face for a file at a pixel size (cached).
-SizedFace *size_face(const Match &match, int x_ppem, int y_ppem) {
-    TextCache &c = text_cache();
-    auto key = std::make_tuple(match.face, x_ppem, y_ppem, match.embolden, match.oblique);
-    auto found = c.faces.find(key);
-    if (found != c.faces.end()) return found->second.get();
-    SourceSize *size = source_size(match.face, x_ppem, y_ppem, match.embolden, match.oblique);
-    if (!size) return nullptr;
-    const SourceFaceInfo &face = source_info(match.face);
-    auto sized = std::make_unique<SizedFace>();
-    sized->file = &face;
-    sized->size = size;
-    sized->x_ppem = x_ppem;
-    sized->y_ppem = y_ppem;
-    sized->embolden = match.embolden;
-    sized->oblique = match.oblique;
-    int upem = face.units_per_em;
-    int bottom = scale_round(-face.y_min, y_ppem, upem);
-    int top = scale_round(face.y_max, y_ppem, upem);
-    // Hinting and synthesis move ink by a few pixels at most.
-    int slack = 2 + (match.embolden ? y_ppem / 16 + 1 : 0);
-    sized->reach_left = std::min(0, scale_round(face.x_min, x_ppem, upem)) - slack -
-                        (match.oblique ? bottom / 4 + 1 : 0);
-    sized->reach_right = std::max(0, scale_round(face.x_max, x_ppem, upem)) + slack +
-                         (match.oblique ? top / 4 + 1 : 0);
-    sized->max_advance = scale_round(face.max_advance, x_ppem, upem) + slack;
-    sized->reach_top = -top - slack;
-    sized->reach_bottom = bottom + slack;
-    SizedFace *raw = sized.get();
-    c.faces[key] = std::move(sized);
-    return raw;
-}
-
 // Common metrics of a sized face for a cell of the given ascent and descent.
 void fill_metrics(FontFace *face, const SourceFaceInfo *file, int ascent, int descent, int em,
                   int weight, bool italic, bool fixed_pitch) {
@@ -189,11 +156,18 @@ void build_face(FontFace *face, const FontRequest &request) {
     std::string name(request.face, strnlen(request.face, sizeof request.face));
     bool mono = (request.pitch_and_family & 3) == FIXED_PITCH ||
                 (request.pitch_and_family & 0xF0) == kFamilyModern;
+    const char *generic = mono ? "monospace" : (request.pitch_and_family & 0xF0) == kFamilyRoman ? "serif" : "sans-serif";
+    for (const char *g : {"monospace", "serif", "sans-serif"})
+        if (name == g) generic = g, name.clear();
+    // A family that is not installed is drawn with DejaVu, whatever other
+    // fonts fontconfig would rank first, so that text looks the same on every
+    // machine with Debian's fonts-dejavu-core; the generic family comes after.
     std::vector<std::string> families;
     if (!name.empty()) families.push_back(name);
-    if (mono) families.push_back("monospace");
-    else if ((request.pitch_and_family & 0xF0) == kFamilyRoman) families.push_back("serif");
-    else families.push_back("sans-serif");
+    families.push_back(generic == std::string("monospace") ? "DejaVu Sans Mono"
+                       : generic == std::string("serif")   ? "DejaVu Serif"
+                                                           : "DejaVu Sans");
+    families.push_back(generic);
     int weight = std::clamp(request.weight, 0, 1000);
     Match match = find_font(families, weight, request.italic, mono && name.empty());
 
@@ -241,6 +215,40 @@ void build_face(FontFace *face, const FontRequest &request) {
 }
 
 }  // namespace
+
+// The sized face for a file at a pixel size (cached).
+SizedFace *size_face(const SourceMatch &match, int x_ppem, int y_ppem) {
+    TextCache &c = text_cache();
+    auto key = std::make_tuple(match.face, x_ppem, y_ppem, match.embolden, match.oblique);
+    auto found = c.faces.find(key);
+    if (found != c.faces.end()) return found->second.get();
+    SourceSize *size = source_size(match.face, x_ppem, y_ppem, match.embolden, match.oblique);
+    if (!size) return nullptr;
+    const SourceFaceInfo &face = source_info(match.face);
+    auto sized = std::make_unique<SizedFace>();
+    sized->face = match.face;
+    sized->file = &face;
+    sized->size = size;
+    sized->x_ppem = x_ppem;
+    sized->y_ppem = y_ppem;
+    sized->embolden = match.embolden;
+    sized->oblique = match.oblique;
+    int upem = face.units_per_em;
+    int bottom = scale_round(-face.y_min, y_ppem, upem);
+    int top = scale_round(face.y_max, y_ppem, upem);
+    // Hinting and synthesis move ink by a few pixels at most.
+    int slack = 2 + (match.embolden ? y_ppem / 16 + 1 : 0);
+    sized->reach_left = std::min(0, scale_round(face.x_min, x_ppem, upem)) - slack -
+                        (match.oblique ? bottom / 4 + 1 : 0);
+    sized->reach_right = std::max(0, scale_round(face.x_max, x_ppem, upem)) + slack +
+                         (match.oblique ? top / 4 + 1 : 0);
+    sized->max_advance = scale_round(face.max_advance, x_ppem, upem) + slack;
+    sized->reach_top = -top - slack;
+    sized->reach_bottom = bottom + slack;
+    SizedFace *raw = sized.get();
+    c.faces[key] = std::move(sized);
+    return raw;
+}
 
 // The one cache of the process.
 TextCache &text_cache() {

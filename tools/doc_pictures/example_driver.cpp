@@ -10,6 +10,8 @@
 //   wait:MS       let MS milliseconds of the virtual clock pass
 //   menu          open the "&Run" menu
 //   picture:NAME  the client area into DIR/NAME.png; fails when nothing is drawn
+//   golden:NAME   fails unless the client area is tests/data/golden/NAME.png
+//                 pixel for pixel (KAPLO_UPDATE_GOLDEN=1 rewrites that file)
 //   window:NAME   the whole drawing window, menu bar (and open menu) included
 //   log:NAME      the log window
 //   close         a click on the close box (added as the last step when the
@@ -88,6 +90,9 @@ struct Driver {
             if (client_area_blank()) fail("nothing is drawn for picture ", s.argument);
             std::string path = path_for(s.argument);
             if (!path.empty() && !save_client_area(path.c_str())) failures++;
+        } else if (s.verb == "golden") {
+            if (!client_area_matches((std::string(KAPLO_GOLDEN_DIR) + "/" + s.argument + ".png").c_str()))
+                fail("the client area is not the golden picture ", s.argument);
         } else if (s.verb == "window" || s.verb == "log") {
             HWND target = s.verb == "window" ? window : package_state.text_window;
             std::string path = path_for(s.argument);
@@ -169,7 +174,7 @@ std::string unescape(const std::string &text) {
 
 // Reads the command line into the driver; false (with a message) when it is wrong.
 bool read_plan(int argc, char **argv, Driver &d) {
-    const char *verbs[] = {"click", "type", "ctrl", "wait", "menu", "picture", "window", "log", "close", "ends"};
+    const char *verbs[] = {"click", "type", "ctrl", "wait", "menu", "picture", "golden", "window", "log", "close", "ends"};
     for (int i = 1; i < argc; i++) {
         std::string word = argv[i];
         if (word == "--out" && i + 1 < argc) {

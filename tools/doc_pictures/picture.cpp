@@ -5,6 +5,8 @@
 #include <png.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -101,4 +103,35 @@ bool client_area_blank(void) {
         for (int x = 1; x < client.right; x++)
             if (pixel_at(x, y) != first) return false;
     return true;
+}
+
+// Compares the client area with a PNG pixel for pixel; with
+// KAPLO_UPDATE_GOLDEN=1 in the environment writes it there instead.
+int client_area_matches(const char *path) {
+    RECT client = client_rect();
+    const int width = client.right, height = client.bottom;
+    const char *update = getenv("KAPLO_UPDATE_GOLDEN");
+    if (update && strcmp(update, "1") == 0) return save_back_buffer(path, 0, 0, width, height);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<unsigned char> rgb;
+    bool read = png_image_begin_read_from_file(&image, path) != 0;
+    if (read) {
+        image.format = PNG_FORMAT_RGB;
+        rgb.resize(PNG_IMAGE_SIZE(image));
+        read = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
+    }
+    png_image_free(&image);
+    if (!read || (int)image.width != width || (int)image.height != height) {
+        fprintf(stderr, "no picture of %d x %d in %s (KAPLO_UPDATE_GOLDEN=1 makes it)\n", width, height, path);
+        return 0;
+    }
+    long differ = 0;
+    for (int y = 0; y < height; y++)
+        for (int x = 0; x < width; x++) {
+            const unsigned char *p = &rgb[((size_t)y * width + x) * 3];
+            differ += pixel_at(x, y) != ((unsigned)p[0] << 16 | (unsigned)p[1] << 8 | p[2]);
+        }
+    if (differ > 0) fprintf(stderr, "%ld pixels differ from %s\n", differ, path);
+    return differ == 0 ? 1 : 0;
 }

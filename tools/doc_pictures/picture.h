@@ -18,3 +18,8 @@ int save_client_area(const char *path);
 // Whether the client area, the wipe's black frame left aside, holds a single
 // colour: nothing was drawn.
 bool client_area_blank(void);
+
+// Whether the client area is the picture in the PNG at path, pixel for pixel
+// (a message on stderr when not); with KAPLO_UPDATE_GOLDEN=1 in the
+// environment it writes the picture there instead.
+int client_area_matches(const char *path);

@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include "ansi_text.h"
 
 #include "backends/sdl/video_drivers.h"
 #include "backends/sdl/desktop_scale.h"
@@ -17,6 +20,15 @@
 #include "user/user.h"
 
 namespace {
+
+// A caption as SDL takes it: UTF-8, any other byte read as Windows-1252 as
+// GDI reads it.
+std::string utf8_caption(const char *caption) {
+    std::string out;
+    ansi_text::to_utf8(caption, static_cast<int>(strlen(caption)), &out);
+    return out;
+}
+
 
 struct SdlWindow {
     SDL_Window *window = nullptr;
@@ -48,7 +60,7 @@ uint64_t now() { return SDL_GetTicks64(); }
 bool window_created(Window *w) {
     POINT o = user_client_origin(w);
     int width = w->store->surface.width, height = w->store->surface.height;
-    SDL_Window *win = SDL_CreateWindow(w->title.c_str(), o.x * scale,
+    SDL_Window *win = SDL_CreateWindow(utf8_caption(w->title.c_str()).c_str(), o.x * scale,
                                        (o.y - user_menu_height(w)) * scale,
                                        (width > 0 ? width : 1) * scale, (height > 0 ? height : 1) * scale,
                                        SDL_WINDOW_HIDDEN |
@@ -62,7 +74,7 @@ bool window_created(Window *w) {
     s->id = SDL_GetWindowID(win);
     w->backend_data = s;
     display_loss_watch(win);
-    not_responding_add(w, win, w->title.c_str());
+    not_responding_add(w, win, utf8_caption(w->title.c_str()).c_str());
     return true;
 }
 
@@ -407,8 +419,9 @@ int platform_desktop_scale(void) { return scale; }
 void sdl_set_caption(Window *w, const char *caption) {
     SdlWindow *s = sdl_of(w);
     if (!s) return;
-    not_responding_caption(w, caption);
-    SDL_SetWindowTitle(s->window, caption);
+    std::string shown = utf8_caption(caption);
+    not_responding_caption(w, shown.c_str());
+    SDL_SetWindowTitle(s->window, shown.c_str());
 }
 
 // Selects the SDL2 backend; 0 with a message on stderr without a display.

@@ -1,11 +1,16 @@
 // The web page's glyph source: the browser is the font mapper (a CSS font
 // family list falls back to what the browser has) and draws each glyph on a
 // scratch canvas, whose alpha becomes the glyph's coverage (see
-// glyph_source.h; the drawing is in page.js).
+// glyph_source.h; the drawing is in page.js). A run of a joined or
+// right-to-left script is one "glyph" of the page: the browser shapes and
+// orders it as a whole.
 #include <emscripten.h>
 
 #include <map>
 #include <memory>
+#include <string>
+
+#include "ansi_text.h"
 
 #include "gdi/glyph_source.h"
 
@@ -39,14 +44,28 @@ struct PageBitmap {
 EM_JS(int, page_open_font, (const char *families, int weight, int italic, int mono, PageFontInfo *info), {
     return Module.kaplo.openFont(UTF8ToString(families), weight, italic != 0, mono != 0, info);
 });
-EM_JS(void, page_glyph_box, (int font, int x_ppem, int y_ppem, int code, PageBox *out),
-      { Module.kaplo.glyphBox(font, x_ppem, y_ppem, code, out); });
-EM_JS(void, page_render_glyph, (int font, int x_ppem, int y_ppem, int code, PageBitmap *out),
-      { Module.kaplo.renderGlyph(font, x_ppem, y_ppem, code, out); });
+EM_JS(void, page_glyph_box, (int font, int x_ppem, int y_ppem, const char *text, PageBox *out),
+      { Module.kaplo.glyphBox(font, x_ppem, y_ppem, UTF8ToString(text), out); });
+EM_JS(void, page_render_glyph, (int font, int x_ppem, int y_ppem, const char *text, PageBitmap *out),
+      { Module.kaplo.renderGlyph(font, x_ppem, y_ppem, UTF8ToString(text), out); });
 EM_JS(void, page_take_glyph, (uint8_t *coverage), { Module.kaplo.takeGlyph(coverage); });
 
 std::map<std::string, std::unique_ptr<SourceFace>> faces;  // key: families|weight|italic|mono
 std::vector<std::unique_ptr<SourceSize>> sizes;
+// The runs shaped so far, as UTF-8; a run's glyph index is its place here.
+std::vector<std::string> runs;
+std::map<std::string, uint32_t> run_ids;
+
+// What the page draws for a code: a character, or a shaped run.
+std::string text_of(uint32_t code) {
+    if (code & kSourceGlyphIndex) {
+        uint32_t id = code & ~kSourceGlyphIndex;
+        return id < runs.size() ? runs[id] : std::string();
+    }
+    std::string text;
+    ansi_text::append_utf8(code, &text);
+    return text;
+}
 
 }  // namespace
 
@@ -106,7 +125,7 @@ SourceSize *source_size(SourceFace *face, int x_ppem, int y_ppem, bool, bool) {
 bool source_glyph_box(SourceSize *size, uint32_t code, SourceGlyphBox *box) {
     if (code == 0) return false;
     PageBox b{};
-    page_glyph_box(size->face->id, size->x_ppem, size->y_ppem, static_cast<int>(code), &b);
+    page_glyph_box(size->face->id, size->x_ppem, size->y_ppem, text_of(code).c_str(), &b);
     box->known = true;
     box->advance = b.advance;
     box->blank = b.blank != 0;
@@ -121,7 +140,7 @@ bool source_glyph_box(SourceSize *size, uint32_t code, SourceGlyphBox *box) {
 bool source_glyph_render(SourceSize *size, uint32_t code, SourceBitmap *bitmap) {
     if (code == 0) return false;
     PageBitmap b{};
-    page_render_glyph(size->face->id, size->x_ppem, size->y_ppem, static_cast<int>(code), &b);
+    page_render_glyph(size->face->id, size->x_ppem, size->y_ppem, text_of(code).c_str(), &b);
     if (b.width <= 0 || b.rows <= 0) return false;
     bitmap->width = b.width;
     bitmap->rows = b.rows;
@@ -134,3 +153,30 @@ bool source_glyph_render(SourceSize *size, uint32_t code, SourceBitmap *bitmap) 
 
 // Fonts opened in the page.
 int source_face_count() { return static_cast<int>(faces.size()); }
+
+// The browser falls back to other fonts by itself.
+SourceFace *source_face_for(SourceFace *face, uint32_t) { return face; }
+
+// A run is one glyph of the page, as wide as the browser measures it.
+bool source_shape(SourceSize *size, const uint32_t *codes, int count, bool, std::vector<SourceShaped> *out) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += text_of(codes[i]);
+    auto found = run_ids.find(text);
+    uint32_t id;
+    if (found != run_ids.end()) {
+        id = found->second;
+    } else {
+        id = static_cast<uint32_t>(runs.size());
+        runs.push_back(text);
+        run_ids[text] = id;
+    }
+    SourceGlyphBox box;
+    source_glyph_box(size, kSourceGlyphIndex | id, &box);
+    out->assign(1, SourceShaped());
+    (*out)[0].glyph = id;
+    (*out)[0].x_advance = static_cast<long>(box.advance) * 64;
+    return true;
+}
+
+// The browser orders each run itself (the line is one run to it).
+bool source_bidi_levels(const uint32_t *, int, std::vector<uint8_t> *) { return false; }

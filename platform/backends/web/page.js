@@ -324,11 +324,12 @@ Module.kaplo = (function () {
     return id;
   }
 
-  // The advance and ink box (26.6 pixels, y up) of a character at a size into
-  // out: advance, blank, x_min, y_min, x_max, y_max.
-  function glyphBox(id, xPpem, yPpem, code, out) {
+  // The advance and ink box (26.6 pixels, y up) of a character (or a run of
+  // a joined or right-to-left script, which the browser shapes and orders) at
+  // a size into out: advance, blank, x_min, y_min, x_max, y_max.
+  function glyphBox(id, xPpem, yPpem, text, out) {
     var g = useFont(id, yPpem), s = xPpem / yPpem;
-    var m = g.measureText(String.fromCodePoint(code));
+    var m = g.measureText(text);
     var left = -m.actualBoundingBoxLeft * s, right = m.actualBoundingBoxRight * s;
     var up = m.actualBoundingBoxAscent, down = -m.actualBoundingBoxDescent;
     var blank = !(right > left && up > down);
@@ -339,8 +340,8 @@ Module.kaplo = (function () {
 
   // Draws a character white on clear and keeps its alpha; out gets width,
   // rows, left, top of the bitmap, whose bytes takeGlyph then copies.
-  function renderGlyph(id, xPpem, yPpem, code, out) {
-    var g = useFont(id, yPpem), s = xPpem / yPpem, text = String.fromCodePoint(code);
+  function renderGlyph(id, xPpem, yPpem, text, out) {
+    var g = useFont(id, yPpem), s = xPpem / yPpem;
     var m = g.measureText(text);
     var left = Math.floor(-m.actualBoundingBoxLeft * s) - 1;
     var right = Math.ceil(m.actualBoundingBoxRight * s) + 1;

@@ -9,7 +9,7 @@ list(REMOVE_ITEM PLATFORM_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/gdi/glyph_source_f
 add_library(platform STATIC ${PLATFORM_SOURCES})
 target_include_directories(platform
     PUBLIC include
-    PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+    PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/common)
 # WebAssembly's SIMD (every browser of the last years has it), for the
 # rasteriser's long fills.
 target_compile_options(platform PUBLIC -msimd128)

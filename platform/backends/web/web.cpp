@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
+#include "ansi_text.h"
 #include "platform_tools.h"
 #include "user/user.h"
 
@@ -63,7 +65,9 @@ bool window_created(Window *w) {
     auto *s = new WebWindow;
     s->id = next_id++;
     w->backend_data = s;
-    page_create(s->id, w->title.c_str(), w->store->surface.width, w->store->surface.height);
+    std::string title;  // UTF-8, any other byte read as Windows-1252 as GDI reads it
+    ansi_text::to_utf8(w->title.c_str(), static_cast<int>(w->title.size()), &title);
+    page_create(s->id, title.c_str(), w->store->surface.width, w->store->surface.height);
     return true;
 }
 
