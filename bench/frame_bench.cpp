@@ -75,18 +75,17 @@ void begin_package() {
     KAPLO_wipe();
 }
 
-// The same frame drawn again and again: each shape at once, batched, and
-// batched on two threads.
+// The same frame drawn again and again: each shape at once, and batched.
 void BM_FullRedraw(benchmark::State &state) {
     begin_package();
-    platform_set_batching((int)state.range(0), 0);
+    platform_set_batching((int)state.range(0));
     Scene scene;
     for (auto _ : state) scene.redraw();
     state.SetItemsProcessed(state.iterations());
-    platform_set_batching(platform_default_batching(), 0);
+    platform_set_batching(1);
     KAPLO_end();
 }
-BENCHMARK(BM_FullRedraw)->ArgName("batching")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_FullRedraw)->ArgName("batching")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();
 
 // A tick of the scene, then its redraw: the frame moves as in a running game.
 void BM_TickAndRedraw(benchmark::State &state) {
@@ -142,12 +141,12 @@ BENCHMARK(BM_PanelOnly)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasurePr
 // no copy at all).
 void BM_CopyToWindow(benchmark::State &state) {
     begin_package();
-    platform_set_batching(0, 0);
+    platform_set_batching(0);
     for (auto _ : state) {
         BitBlt(package_state.window_dc, 0, 0, DRAW_WIDTH, DRAW_HEIGHT, package_state.back_buffer_dc, 0, 0,
                SRCCOPY);
     }
-    platform_set_batching(platform_default_batching(), 0);
+    platform_set_batching(1);
     KAPLO_end();
 }
 BENCHMARK(BM_CopyToWindow)->Unit(benchmark::kMicrosecond);
@@ -158,7 +157,7 @@ BENCHMARK(BM_CopyToWindow)->Unit(benchmark::kMicrosecond);
 // onto it. The headless backend keeps no frames here.
 void BM_RedrawAndCopy(benchmark::State &state) {
     begin_package();
-    platform_set_batching((int)state.range(0), 0);
+    platform_set_batching((int)state.range(0));
     headless_set_frame_history(0);
     Scene scene;
     for (auto _ : state) {
@@ -169,10 +168,10 @@ void BM_RedrawAndCopy(benchmark::State &state) {
     }
     state.SetItemsProcessed(state.iterations());
     headless_set_frame_history(4);
-    platform_set_batching(platform_default_batching(), 0);
+    platform_set_batching(1);
     KAPLO_end();
 }
-BENCHMARK(BM_RedrawAndCopy)->ArgName("batching")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_RedrawAndCopy)->ArgName("batching")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();
 
 // Yardstick for this machine: a memset of the back buffer's size, about the
 // frame's fill volume (the sky alone covers most of it, the hills and the

@@ -41,20 +41,7 @@ void BM_BattleFrame(benchmark::State &state) {
         finish(bb.dc);
     }
 }
-// Wall time; the CPU column counts both rendering threads.
 BENCHMARK(BM_BattleFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
-
-// The same frame drawn by the calling thread alone, to compare.
-void BM_BattleFrameOneThread(benchmark::State &state) {
-    BackBuffer bb;
-    platform_set_batching(1, 0);
-    for (auto _ : state) {
-        battle_frame(bb.dc, false);
-        finish(bb.dc);
-    }
-    platform_set_batching(platform_default_batching(), 0);
-}
-BENCHMARK(BM_BattleFrameOneThread)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
 
 void BM_BattleFrameWithText(benchmark::State &state) {
     BackBuffer bb;

@@ -4,9 +4,10 @@
 #   scripts/test-sanitize.sh [address|thread]
 # address (the default): AddressSanitizer and UndefinedBehaviorSanitizer
 # (KAPLO_SANITIZE) in build-asan/, every test.
-# thread: ThreadSanitizer (KAPLO_TSAN) in build-tsan/, since shapes on bitmaps
-# are drawn by two threads. The SDL2 tests are left out: the X and SDL
-# libraries are not built with the sanitizer, so it cannot see their locks.
+# thread: ThreadSanitizer (KAPLO_TSAN) in build-tsan/, for the threads the
+# layer starts (the headless run's watchdog). The SDL2 tests are left out: the
+# X and SDL libraries are not built with the sanitizer, so it cannot see their
+# locks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # allocator_may_return_null: an allocation too large to make returns NULL, as

@@ -5,10 +5,12 @@
 // the bitmap's pixels (a read, a copy, a scroll). Where a wide solid
 // rectangle paints over whole rows, the shapes before it are drawn only
 // around it. Every shape is clipped exactly, so each pixel comes out as if
-// the shapes had been drawn one by one. With two threads (the default where
-// the process may use two processors), a batch big enough is cut into bands
-// of rows that both threads take until none is left.
-// Shapes on window DCs are drawn at once.
+// the shapes had been drawn one by one. Shapes on window DCs are drawn at
+// once.
+//
+// Whatever reads a DC's pixels, or changes them other than through a shape,
+// takes them from gdi_pixels, which draws what is pending first; the canvas
+// that shapes carry has no pixels for a bitmap, so it cannot be read.
 //
 // A bitmap copied onto a window stays linked to the place it was copied to.
 // The next copy of the same block to the same place then draws the bitmap's
@@ -45,10 +47,19 @@ struct Shape {
     FontFace *face = nullptr;
 };
 
-// The visible part of a DC as a canvas (clip applied, DC coordinates); empty
-// when nothing can be drawn. *batched, when asked for, is the bitmap whose
-// batch the DC's shapes join (nullptr for windows, drawn at once).
+// Where a shape of the DC goes: the visible part of the DC as a canvas (clip
+// applied, DC coordinates), empty when nothing can be drawn. *batched, when
+// asked for, is the bitmap whose batch the DC's shapes join (nullptr for
+// windows, drawn at once). A bitmap's canvas has no pixels: the batch gives
+// the shape its target's when it draws.
 Canvas gdi_canvas(const GdiDc *dc, Surface **batched = nullptr);
+
+// The DC's pixels, to read or to change now, as a canvas like gdi_canvas's:
+// the shapes pending on its bitmap are drawn first (and a bitmap drawn
+// straight onto a window gets its own pixels back); on a window, a bitmap
+// shown there takes its pixels back before the window's change. The one way
+// to a DC's pixels outside the batch.
+Canvas gdi_pixels(const GdiDc *dc);
 
 // Draws a shape on `target` (nullptr: a window's surface, drawn at once) or
 // adds it to the target's batch. `points` are a polygon's corners.
@@ -60,13 +71,6 @@ void batch_text(const Surface *target, const Shape &shape, const char *text);
 // Draws the pending shapes when they belong to `surface` (nullptr: whichever
 // surface they belong to). Cheap when nothing is pending.
 void batch_flush(const Surface *surface);
-
-// BitBlt from a bitmap to another surface: draws the bitmap's pending shapes
-// and copies the w x h block from `from` (whose first row is row `from_row`
-// of `source`) to `to`, each band as soon as it is drawn. Returns false, with
-// nothing done, when `source` has no pending shapes.
-bool batch_flush_and_copy(const Surface *source, uint32_t *to, int64_t to_stride, const uint32_t *from,
-                          int64_t from_stride, int64_t from_row, int64_t w, int64_t h);
 
 // The bitmap is going away: its pending shapes can no longer be seen.
 void batch_forget(const Surface *surface);

@@ -1,7 +1,8 @@
 // The drawing calls: each finds its DC's canvas (the clip, once), takes the
 // pen and brush, and hands the shape to the batch of a memory bitmap or
-// straight to the rasteriser. Anything that reads or moves pixels first draws
-// what is pending. Drawing on a window DC tells USER once per call.
+// straight to the rasteriser. Anything that reads or moves pixels takes them
+// from gdi_pixels, which draws what is pending first. Drawing on a window DC
+// tells USER once per call.
 #include <windows.h>
 
 #include <algorithm>
@@ -39,26 +40,50 @@ bool surface_of(const GdiDc *dc, Surface **surface, RECT *clip) {
 
 }  // namespace
 
-// The visible part of a DC as a canvas; empty when nothing can be drawn.
-// *batched is the bitmap whose batch the DC's shapes join (nullptr for
-// windows, whose shapes are drawn at once).
-Canvas gdi_canvas(const GdiDc *dc, Surface **batched) {
+namespace {
+
+// The visible part of a DC as a canvas on its surface *s; empty when nothing
+// can be drawn.
+Canvas canvas_on(const GdiDc *dc, Surface **s) {
     Canvas c;
-    Surface *s;
     RECT clip;
-    if (batched) *batched = nullptr;
-    if (!surface_of(dc, &s, &clip)) return c;
-    if (batched && dc->kind == DcKind::Memory) *batched = s;
+    *s = nullptr;
+    if (!surface_of(dc, s, &clip)) return c;
     int64_t ox = dc->kind == DcKind::Window ? dc->org_x : 0;
     int64_t oy = dc->kind == DcKind::Window ? dc->org_y : 0;
-    c.pixels = s->pixels;
-    c.stride = s->stride;
+    c.pixels = (*s)->pixels;
+    c.stride = (*s)->stride;
     c.org_x = ox;
     c.org_y = oy;
     c.x0 = clip.left - ox;
     c.y0 = clip.top - oy;
     c.x1 = clip.right - ox;
     c.y1 = clip.bottom - oy;
+    return c;
+}
+
+}  // namespace
+
+// Where a shape of the DC goes; on a bitmap, without its pixels (they may
+// still lack the shapes pending there).
+Canvas gdi_canvas(const GdiDc *dc, Surface **batched) {
+    Surface *s;
+    Canvas c = canvas_on(dc, &s);
+    const bool bitmap = s != nullptr && dc->kind == DcKind::Memory;
+    if (bitmap) c.pixels = nullptr;
+    if (batched) *batched = bitmap ? s : nullptr;
+    return c;
+}
+
+// The DC's pixels once the shapes pending on its bitmap are drawn (or, on a
+// window, once a bitmap shown there has its pixels back).
+Canvas gdi_pixels(const GdiDc *dc) {
+    Surface *s;
+    Canvas c = canvas_on(dc, &s);
+    if (s != nullptr && dc->kind == DcKind::Memory)
+        batch_flush(s);
+    else if (c.pixels)
+        batch_window_changing(c.pixels);
     return c;
 }
 
@@ -83,18 +108,6 @@ bool brush_of(const GdiDc *dc, uint32_t *color) {
 // Tells USER that a window DC's pixels may have changed.
 void drawn(const GdiDc *dc) {
     if (dc->kind == DcKind::Window && dc->owner) gdi_window_drawn(dc->owner);
-}
-
-// The DC's canvas once the shapes pending on its bitmap are drawn (or, on a
-// window, once a bitmap shown there has its pixels back).
-Canvas canvas_after_pending(const GdiDc *dc) {
-    Surface *bitmap;
-    Canvas c = gdi_canvas(dc, &bitmap);
-    if (bitmap)
-        batch_flush(bitmap);
-    else if (c.pixels)
-        batch_window_changing(c.pixels);
-    return c;
 }
 
 // A shape of the DC: its canvas, pen and brush; *target is the bitmap whose
@@ -178,7 +191,7 @@ BOOL WINAPI LineTo(HDC handle, int x, int y) {
 COLORREF WINAPI SetPixel(HDC handle, int x, int y, COLORREF color) {
     GdiDc *dc = gdi_dc(handle);
     if (!dc) return CLR_INVALID;
-    Canvas c = canvas_after_pending(dc);
+    Canvas c = gdi_pixels(dc);
     if (x < c.x0 || x >= c.x1 || y < c.y0 || y >= c.y1) return CLR_INVALID;
     c.pixels[(y + c.org_y) * c.stride + x + c.org_x] = pixel_from_colorref(color & 0xFFFFFF);
     drawn(dc);
@@ -189,7 +202,7 @@ COLORREF WINAPI SetPixel(HDC handle, int x, int y, COLORREF color) {
 COLORREF WINAPI GetPixel(HDC handle, int x, int y) {
     GdiDc *dc = gdi_dc(handle);
     if (!dc) return CLR_INVALID;
-    Canvas c = canvas_after_pending(dc);
+    Canvas c = gdi_pixels(dc);
     if (x < c.x0 || x >= c.x1 || y < c.y0 || y >= c.y1) return CLR_INVALID;
     return colorref_from_pixel(c.pixels[(y + c.org_y) * c.stride + x + c.org_x]);
 }
@@ -225,9 +238,10 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int s
     GdiDc *d = gdi_dc(dest);
     GdiDc *s = gdi_dc(src);
     if (!d || !s || rop != SRCCOPY) return FALSE;
-    Surface *dest_bitmap, *source_bitmap;
-    Canvas dc = gdi_canvas(d, &dest_bitmap), sc = gdi_canvas(s, &source_bitmap);
-    if (dest_bitmap) batch_flush(dest_bitmap);  // the copy lands on top of what is pending there
+    // Where the block goes, found before any pixel is touched: a bitmap shown
+    // on the window may still take the copy without drawing on itself.
+    Surface *source_bitmap;
+    Canvas dc = gdi_canvas(d), sc = gdi_canvas(s, &source_bitmap);
     if (width <= 0 || height <= 0 || dc.empty() || sc.empty()) {
         drawn(d);
         return TRUE;
@@ -254,19 +268,14 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int s
         drawn(d);
         return TRUE;
     }
-    if (window) batch_window_changing(window->pixels);
+    // The copy lands on top of what is pending on the destination; the same
+    // bitmap on both sides takes the overlap-safe copy.
+    dc = gdi_pixels(d);
+    sc = gdi_pixels(s);
     if (dx0 < dx1 && dy0 < dy1) {
         uint32_t *to = dc.pixels + (dy0 + dc.org_y) * dc.stride + dx0 + dc.org_x;
-        int64_t from_row = dy0 - shift_y + sc.org_y;
-        const uint32_t *from = sc.pixels + from_row * sc.stride + (dx0 - shift_x) + sc.org_x;
-        // Pending shapes of the source are drawn band by band, each band
-        // copied while it is still in cache; the same bitmap on both sides
-        // takes the plain overlap-safe copy.
-        if (dc.pixels == sc.pixels ||
-            !batch_flush_and_copy(source_bitmap, to, dc.stride, from, sc.stride, from_row, dx1 - dx0, dy1 - dy0)) {
-            if (source_bitmap) batch_flush(source_bitmap);
-            copy_block(to, dc.stride, from, sc.stride, dx1 - dx0, dy1 - dy0);
-        }
+        const uint32_t *from = sc.pixels + (dy0 - shift_y + sc.org_y) * sc.stride + (dx0 - shift_x) + sc.org_x;
+        copy_block(to, dc.stride, from, sc.stride, dx1 - dx0, dy1 - dy0);
     }
     if (linkable) batch_shown(source_bitmap, bl, bt, br, bb, window, wx, wy);
     drawn(d);
@@ -280,7 +289,7 @@ BOOL WINAPI ScrollDC(HDC handle, int dx, int dy, const RECT *scroll, const RECT 
     (void)update_region;
     GdiDc *dc = gdi_dc(handle);
     if (!dc) return FALSE;
-    Canvas c = canvas_after_pending(dc);
+    Canvas c = gdi_pixels(dc);
     if (update) *update = {0, 0, 0, 0};
     if (c.empty()) return TRUE;
     int64_t cl = c.x0, ct = c.y0, cr = c.x1, cb = c.y1;  // clip, limited to the visible area

@@ -1,7 +1,7 @@
 // Ellipses: the inscribed outline's rows (walked exactly, or in closed form
 // for boxes too large to walk), filled regions, one-pixel outlines, and wide
 // pens as a stroke of round caps or, very wide, a band between two ellipses.
-// Scratch rows are per thread, so that two threads may draw different rows.
+// Scratch rows are kept between calls, so that they keep their storage.
 #include "gdi/raster_internal.h"
 
 namespace {

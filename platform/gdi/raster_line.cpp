@@ -160,8 +160,8 @@ namespace {
 // The pen's width split across the normal of a line of extents (adx, ady):
 // each component's narrow half round(w/2) and wide half round((w+1)/2).
 // Answers are kept for a few extents: a wide ellipse asks the same one step
-// after step, and a batch drawn in bands asks again for each of its wide
-// lines in every band the line crosses.
+// after step, and a batch asks again for a wide line in every run of rows
+// it draws it in (around a rectangle that hides part of it).
 void body_offsets(int64_t adx, int64_t ady, int64_t width, int64_t *narrow_x, int64_t *narrow_y, int64_t *wide_x,
                   int64_t *wide_y) {
     struct Answer {

@@ -72,15 +72,11 @@ PlatformCounts platform_live_objects(void);
 void platform_fail_creation(long n);
 long platform_creation_count(void);
 
-/* How shapes on memory bitmaps are drawn: mode 0 draws each at once; mode 1
- * batches them until their pixels are needed, then draws the batch, leaving
- * out what wide solid rectangles later paint over; mode 2 (the default where
- * the process may use two processors) does the same on two threads, which
- * take bands of band_rows rows (0 keeps the current height). Pending shapes
- * are drawn first. For tests and benchmarks. */
-void platform_set_batching(int mode, int band_rows);
-/* The mode the layer starts with on this machine (1 or 2), to go back to. */
-int platform_default_batching(void);
+/* Whether shapes on memory bitmaps are batched (on, the default: kept until
+ * their pixels are needed, then drawn together, leaving out what wide solid
+ * rectangles later paint over) or each drawn at once (0). Pending shapes are
+ * drawn first. For tests and benchmarks. */
+void platform_set_batching(int on);
 
 /* ---- headless backend --------------------------------------------------- */
 

@@ -345,10 +345,6 @@ int run_headless(const RunOptions &o, HINSTANCE instance, char *command_line,
         return RUN_BAD_INPUT;
     }
     platform_use_headless();
-    // One drawing thread: headless runs are batch jobs, often several side by
-    // side, and a second thread's watching costs more processor time than it
-    // saves (20,000 events of the game: 1.2 s instead of 2.0 s).
-    platform_set_batching(1, 0);
     headless_set_frame_history(0);
     headless_set_idle_hook(on_idle, nullptr);
     // Composing every frame costs; only a run that keeps or counts them asks.

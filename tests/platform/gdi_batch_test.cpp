@@ -1,19 +1,17 @@
-// Shapes on memory bitmaps are batched and drawn in bands of rows, by one
-// thread or two, skipping rows that a later solid rectangle paints over.
-// These tests draw the same seeded scenes once with every shape drawn at once
-// and once batched in narrow bands, and demand the same pixels; they also
-// check that everything that reads or moves pixels sees the pending shapes
-// first, that a bitmap freed with shapes pending is never written, and that a
+// Shapes on memory bitmaps are batched, skipping what a later solid
+// rectangle paints over. These tests draw the same seeded scenes once with
+// every shape drawn at once and once batched, and demand the same pixels;
+// they also check that everything that reads or moves pixels sees the
+// pending shapes first, that a bitmap freed with shapes pending is never written, and that a
 // bitmap whose shapes were drawn straight onto the window it is shown on
 // still gives its own pixels to whatever asks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <random>
-#include <thread>
 
 #include "../../platform/gdi/surface.h"
 #include "gdi_support.h"
@@ -25,10 +23,9 @@ namespace {
 
 constexpr int kWidth = 320, kHeight = 120;  // wide enough for rectangles that hide what is below
 
-// Puts the layer back to its default batching (two threads, where the
-// process may use two processors) and band height.
-struct RenderThreads : ::testing::Test {
-    void TearDown() override { platform_set_batching(platform_default_batching(), 64); }
+// Puts the layer back to batching, its default.
+struct Batching : ::testing::Test {
+    void TearDown() override { platform_set_batching(1); }
 };
 
 // One random drawing call in a random colour, partly off the bitmap at times.
@@ -89,128 +86,103 @@ std::vector<COLORREF> scene(unsigned seed) {
     return m.pixels();
 }
 
-TEST_F(RenderThreads, BatchesInBandsGiveThePixelsOfShapesDrawnOneByOne) {
+TEST_F(Batching, BatchesGiveThePixelsOfShapesDrawnOneByOne) {
     for (unsigned seed = 1; seed <= 12; seed++) {
-        platform_set_batching(0, 0);
+        platform_set_batching(0);
         std::vector<COLORREF> expected = scene(seed);
-        for (int mode : {1, 2}) {
-            for (int band : {1, 7, 64, 1000}) {
-                platform_set_batching(mode, band);
-                std::vector<COLORREF> actual = scene(seed);
-                size_t wrong = 0, first = 0;
-                for (size_t i = 0; i < expected.size(); i++)
-                    if (expected[i] != actual[i] && wrong++ == 0) first = i;
-                EXPECT_EQ(wrong, 0u) << "seed " << seed << ", mode " << mode << ", bands of " << band
-                                     << " rows: first wrong pixel (" << first % kWidth << ", " << first / kWidth
-                                     << ")";
-            }
-        }
+        platform_set_batching(1);
+        std::vector<COLORREF> actual = scene(seed);
+        size_t wrong = 0, first = 0;
+        for (size_t i = 0; i < expected.size(); i++)
+            if (expected[i] != actual[i] && wrong++ == 0) first = i;
+        EXPECT_EQ(wrong, 0u) << "seed " << seed << ": first wrong pixel (" << first % kWidth << ", "
+                             << first / kWidth << ")";
     }
 }
 
-// Fills the whole bitmap through the batch: big enough to wake the second thread.
+// Fills the whole bitmap through the batch.
 void fill_batched(const MemoryDc &m, COLORREF color) {
-    for (int i = 0; i < 4; i++) {
-        RECT r = {0, 0, m.width, m.height};
-        HBRUSH b = CreateSolidBrush(color);
-        FillRect(m.dc, &r, b);
-        DeleteObject(b);
+    RECT r = {0, 0, m.width, m.height};
+    HBRUSH b = CreateSolidBrush(color);
+    FillRect(m.dc, &r, b);
+    DeleteObject(b);
+}
+
+// A window's surface of its own, and a DC on part of it.
+struct TestWindow {
+    static constexpr int kSurfaceWidth = kWidth + 30, kSurfaceHeight = kHeight + 20;
+    std::vector<uint32_t> pixels = std::vector<uint32_t>((size_t)kSurfaceWidth * kSurfaceHeight, 0x123456);
+    Surface surface{pixels.data(), kSurfaceWidth, kSurfaceHeight, kSurfaceWidth};
+    HDC dc = nullptr;
+
+    // A DC whose (0, 0) lies at (ox, oy) and that draws only inside `clip`.
+    void open(int ox, int oy, RECT clip) { dc = gdi_create_window_dc(nullptr, &surface, ox, oy, clip); }
+    void close() {
+        if (dc) gdi_release_window_dc(dc);
+        dc = nullptr;
+    }
+    COLORREF at(int x, int y) const { return colorref_from_pixel(pixels[(size_t)y * kSurfaceWidth + x]); }
+};
+
+// Each way of reading or moving a bitmap's pixels, on a bitmap whose last
+// shapes (a fill, then a box at (10, 10)-(40, 40)) are still pending: each
+// returns what it found where the box's inside went.
+TEST_F(Batching, EveryReadOfABitmapSeesItsPendingShapes) {
+    const std::pair<const char *, std::function<COLORREF(const MemoryDc &)>> reads[] = {
+        {"GetPixel", [](const MemoryDc &m) { return GetPixel(m.dc, 20, 20); }},
+        {"BitBlt to another bitmap",
+         [](const MemoryDc &m) {
+             MemoryDc other(kWidth, kHeight);
+             BitBlt(other.dc, 3, -2, kWidth, kHeight, m.dc, 0, 0, SRCCOPY);
+             return GetPixel(other.dc, 23, 18);
+         }},
+        {"BitBlt within the bitmap",
+         [](const MemoryDc &m) {
+             BitBlt(m.dc, 100, 50, 40, 40, m.dc, 0, 0, SRCCOPY);
+             return GetPixel(m.dc, 120, 70);
+         }},
+        {"BitBlt to a window, twice",  // the second copy draws the shapes straight onto the window
+         [](const MemoryDc &m) {
+             TestWindow w;
+             w.open(5, 5, RECT{5, 5, 5 + kWidth, 5 + kHeight});
+             BitBlt(w.dc, 0, 0, kWidth, kHeight, m.dc, 0, 0, SRCCOPY);
+             draw(m.dc, Shape::Rectangle, -1, kPen, true, kBrush, {{60, 10}, {90, 40}});
+             BitBlt(w.dc, 0, 0, kWidth, kHeight, m.dc, 0, 0, SRCCOPY);
+             COLORREF seen = w.at(25, 25) == w.at(75, 25) ? w.at(25, 25) : CLR_INVALID;
+             w.close();
+             return seen;
+         }},
+        {"ScrollDC",
+         [](const MemoryDc &m) {
+             RECT scrolled;
+             ScrollDC(m.dc, 50, 0, nullptr, nullptr, nullptr, &scrolled);
+             return GetPixel(m.dc, 70, 20);
+         }},
+        {"SetPixel beside it", [](const MemoryDc &m) {
+             SetPixel(m.dc, 0, 0, kPen);
+             return GetPixel(m.dc, 0, 0) == kPen ? GetPixel(m.dc, 20, 20) : CLR_INVALID;
+         }},
+    };
+    for (const auto &[name, read] : reads) {
+        MemoryDc m(kWidth, kHeight);
+        fill_batched(m, RGB(1, 2, 3));
+        draw(m.dc, Shape::Rectangle, -1, kPen, true, kBrush, {{10, 10}, {40, 40}});
+        EXPECT_EQ(read(m), kBrush) << name;
+        EXPECT_EQ(GetPixel(m.dc, 5, 100), RGB(1, 2, 3)) << name;
     }
 }
 
-TEST_F(RenderThreads, ReadsAndCopiesSeePendingShapes) {
-    platform_set_batching(2, 16);
+// A copy into a bitmap lands on top of the shapes pending there.
+TEST_F(Batching, ACopyIntoABitmapLandsOnItsPendingShapes) {
     MemoryDc source(kWidth, kHeight), dest(kWidth, kHeight);
-
-    fill_batched(source, RGB(1, 2, 3));
-    EXPECT_EQ(GetPixel(source.dc, 5, 100), RGB(1, 2, 3));
-
-    // A copy out of a bitmap with pending shapes, band by band.
     fill_batched(source, RGB(4, 5, 6));
-    draw(source.dc, Shape::Rectangle, 1, kPen, true, kBrush, {{10, 10}, {150, 110}});
-    EXPECT_TRUE(BitBlt(dest.dc, 3, -2, kWidth, kHeight, source.dc, 0, 0, SRCCOPY));
-    EXPECT_EQ(GetPixel(dest.dc, 0, 50), kWhite);  // left of the copied block: untouched
-    EXPECT_EQ(GetPixel(dest.dc, 3, 50), RGB(4, 5, 6));
-    EXPECT_EQ(GetPixel(dest.dc, 13, 8), kPen);
-    EXPECT_EQ(GetPixel(dest.dc, 80, 50), kBrush);
-    EXPECT_EQ(GetPixel(dest.dc, 80, kHeight - 1), kWhite);  // below the copied block
-
-    // A copy into a bitmap lands on top of the shapes pending there.
     fill_batched(dest, RGB(7, 8, 9));
     EXPECT_TRUE(BitBlt(dest.dc, 0, 0, 10, 10, source.dc, 0, 0, SRCCOPY));
     EXPECT_EQ(GetPixel(dest.dc, 5, 5), RGB(4, 5, 6));
     EXPECT_EQ(GetPixel(dest.dc, 50, 50), RGB(7, 8, 9));
-
-    // A copy inside one bitmap, and a scroll, move the pending shapes' pixels.
-    fill_batched(source, RGB(10, 11, 12));
-    draw(source.dc, Shape::Rectangle, -1, kPen, true, kBrush, {{0, 0}, {11, 11}});
-    EXPECT_TRUE(BitBlt(source.dc, 100, 100, 10, 10, source.dc, 0, 0, SRCCOPY));
-    EXPECT_EQ(GetPixel(source.dc, 105, 105), kBrush);
-    draw(source.dc, Shape::Rectangle, -1, kPen, true, kPen, {{0, 0}, {11, 11}});
-    RECT scrolled;
-    EXPECT_TRUE(ScrollDC(source.dc, 20, 0, nullptr, nullptr, nullptr, &scrolled));
-    EXPECT_EQ(GetPixel(source.dc, 25, 5), kPen);
-
-    // SetPixel goes on top of what is pending; the next shapes on top of it.
-    fill_batched(source, RGB(13, 14, 15));
-    SetPixel(source.dc, 1, 1, kPen);
-    EXPECT_EQ(GetPixel(source.dc, 1, 1), kPen);
 }
 
-// The second thread watches for the next flush for a moment, then sleeps.
-// Flushes that follow closely find it awake; after a pause it must be
-// woken, or the first thread draws every band before it takes the offer.
-// Every flush must come out whole either way.
-TEST_F(RenderThreads, EveryFlushIsWholeWhetherTheSecondThreadIsAwakeOrAsleep) {
-    platform_set_batching(2, 8);
-    MemoryDc big(kWidth, kHeight), small(210, 200);
-    const int pauses_us[] = {0, 0, 20, 0, 300, 0, 5000, 10, 0, 2000};
-    for (int round = 0; round < 60; round++) {
-        const MemoryDc &m = round % 3 == 2 ? small : big;
-        COLORREF fill = RGB(round, 255 - round, round * 3);
-        fill_batched(m, fill);  // big enough to offer bands to the second thread
-        draw(m.dc, Shape::Rectangle, -1, kPen, true, kBrush, {{0, m.height - 9}, {m.width + 1, m.height + 1}});
-        std::vector<COLORREF> want((size_t)m.width * m.height, fill);
-        std::fill(want.end() - (ptrdiff_t)m.width * 9, want.end(), kBrush);
-        EXPECT_EQ(m.pixels(), want) << "round " << round;
-        std::this_thread::sleep_for(std::chrono::microseconds(pauses_us[round % 10]));
-    }
-}
-
-// Text in every band, in sizes never drawn before: both threads meet new
-// glyphs during the same flush. Rendered by both at once, they overran a
-// FreeType buffer (found by the draw fuzzer). Built with ThreadSanitizer
-// (scripts/test-sanitize.sh thread) this shows any such sharing every time; here it
-// checks the pixels against text drawn at once.
-std::vector<COLORREF> text_in_every_band(int round) {
-    MemoryDc m(kWidth, kHeight);
-    fill_batched(m, RGB(20, 40, 60));  // big enough to offer bands to the second thread
-    HFONT font = CreateFontA(-(9 + round), 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "DejaVu Sans");
-    HGDIOBJ old = SelectObject(m.dc, font);
-    SetBkMode(m.dc, TRANSPARENT);
-    SetTextColor(m.dc, RGB(250, 200, round * 10));
-    const char *words[] = {"Laser", "Blast", "Morph", "Energy", "Shield", "Dual", "Woofer", "qjy@#"};
-    for (int y = -4; y < kHeight; y += 5) {
-        const char *word = words[(y + 4) % 8];
-        TextOutA(m.dc, (y * 7) % 50, y, word, (int)strlen(word));
-    }
-    std::vector<COLORREF> pixels = m.pixels();
-    SelectObject(m.dc, old);
-    DeleteObject(font);
-    return pixels;
-}
-
-TEST_F(RenderThreads, BothThreadsNeverRenderGlyphsAtOnce) {
-    for (int round = 0; round < 6; round++) {
-        platform_set_batching(2, 8);
-        std::vector<COLORREF> threaded = text_in_every_band(round);
-        platform_set_batching(0, 0);
-        EXPECT_EQ(threaded, text_in_every_band(round)) << "text " << 9 + round << " pixels high";
-    }
-}
-
-TEST_F(RenderThreads, FreedBitmapDropsItsPendingShapes) {
-    platform_set_batching(2, 8);
+TEST_F(Batching, FreedBitmapDropsItsPendingShapes) {
     PlatformCounts before = platform_live_objects();
     for (int round = 0; round < 3; round++) {
         HDC dc = CreateCompatibleDC(nullptr);
@@ -231,8 +203,8 @@ TEST_F(RenderThreads, FreedBitmapDropsItsPendingShapes) {
     EXPECT_EQ(now.dcs, before.dcs + 1);
 }
 
-TEST_F(RenderThreads, LongBatchesNeverReadAreStillDrawnRight) {
-    platform_set_batching(1, 32);
+TEST_F(Batching, LongBatchesNeverReadAreStillDrawnRight) {
+    
     MemoryDc m(kWidth, kHeight);
     // Far more shapes than one batch holds, each a pixel-wide column in turn.
     for (int i = 0; i < 10000; i++) {
@@ -247,21 +219,6 @@ TEST_F(RenderThreads, LongBatchesNeverReadAreStillDrawnRight) {
         ASSERT_EQ(GetPixel(m.dc, x, 60), RGB(last % 251, last % 241, 0)) << "column " << x;
     }
 }
-
-// A window's surface of its own, and a DC on part of it.
-struct TestWindow {
-    static constexpr int kSurfaceWidth = kWidth + 30, kSurfaceHeight = kHeight + 20;
-    std::vector<uint32_t> pixels = std::vector<uint32_t>((size_t)kSurfaceWidth * kSurfaceHeight, 0x123456);
-    Surface surface{pixels.data(), kSurfaceWidth, kSurfaceHeight, kSurfaceWidth};
-    HDC dc = nullptr;
-
-    // A DC whose (0, 0) lies at (ox, oy) and that draws only inside `clip`.
-    void open(int ox, int oy, RECT clip) { dc = gdi_create_window_dc(nullptr, &surface, ox, oy, clip); }
-    void close() {
-        if (dc) gdi_release_window_dc(dc);
-        dc = nullptr;
-    }
-};
 
 // What a program that shows its back buffer on a window saw and left behind.
 struct Shown {
@@ -326,25 +283,22 @@ Shown show_rounds(unsigned seed) {
     return out;
 }
 
-TEST_F(RenderThreads, ShapesDrawnStraightOntoTheWindowLeaveBothAsACopyWould) {
+TEST_F(Batching, ShapesDrawnStraightOntoTheWindowLeaveBothAsACopyWould) {
     for (unsigned seed = 1; seed <= 10; seed++) {
-        platform_set_batching(0, 0);  // each shape at once, every copy made
+        platform_set_batching(0);  // each shape at once, every copy made
         Shown expected = show_rounds(seed);
-        for (int mode : {1, 2}) {
-            platform_set_batching(mode, 7);
-            Shown actual = show_rounds(seed);
-            size_t wrong_window = 0, wrong_bitmap = 0;
-            for (size_t i = 0; i < expected.window.size(); i++) wrong_window += expected.window[i] != actual.window[i];
-            for (size_t i = 0; i < expected.bitmap.size(); i++) wrong_bitmap += expected.bitmap[i] != actual.bitmap[i];
-            EXPECT_EQ(wrong_window, 0u) << "seed " << seed << ", mode " << mode;
-            EXPECT_EQ(wrong_bitmap, 0u) << "seed " << seed << ", mode " << mode;
-            EXPECT_EQ(actual.reads, expected.reads) << "seed " << seed << ", mode " << mode;
-        }
+        platform_set_batching(1);
+        Shown actual = show_rounds(seed);
+        size_t wrong_window = 0, wrong_bitmap = 0;
+        for (size_t i = 0; i < expected.window.size(); i++) wrong_window += expected.window[i] != actual.window[i];
+        for (size_t i = 0; i < expected.bitmap.size(); i++) wrong_bitmap += expected.bitmap[i] != actual.bitmap[i];
+        EXPECT_EQ(wrong_window, 0u) << "seed " << seed;
+        EXPECT_EQ(wrong_bitmap, 0u) << "seed " << seed;
+        EXPECT_EQ(actual.reads, expected.reads) << "seed " << seed;
     }
 }
 
-TEST_F(RenderThreads, ABitmapShownOnAWindowGetsItsPixelsBackWhenTheDcGoes) {
-    platform_set_batching(1, 0);
+TEST_F(Batching, ABitmapShownOnAWindowGetsItsPixelsBackWhenTheDcGoes) {
     MemoryDc m(kWidth, kHeight);
     TestWindow w;
     w.open(0, 0, RECT{0, 0, kWidth, kHeight});

@@ -1,7 +1,7 @@
 // The rasteriser's shortcuts compared with the plain path they replace, on
 // seeded random shapes: the same pixels whatever the clip, and the same
-// pixels when a shape is drawn in two row bands (as two threads will draw
-// it). The seed is printed (KAPLO_SEED overrides it); a failure names the
+// pixels when a shape is drawn in two row bands (as a batch draws it around
+// a rectangle that hides part of it). The seed is printed (KAPLO_SEED overrides it); a failure names the
 // case, its arguments and its first wrong pixel.
 #include <gtest/gtest.h>
 
