@@ -2,6 +2,7 @@
 // alike: what happened in the learner's terms, then what to try.
 #include "run/run_words.h"
 
+#include <algorithm>
 #include <csignal>
 
 #include "run/supervisor.h"
@@ -24,8 +25,10 @@ std::string words_crash(int sig) {
 std::string words_timeout(long long timeout_s, double quiet_s, bool asked) {
     std::string what = "the run was stopped after " + count_of(timeout_s, "second") +
                        " of real time (--kaplo-timeout)";
+    // Quiet for 5 s, or for the last half of a shorter limit: a program
+    // that draws between two events never takes that long.
     long long quiet = (long long)quiet_s;
-    if (!asked || quiet >= 5) {
+    if (!asked || quiet_s >= std::min(5.0, timeout_s / 2.0)) {
         what += asked ? ", and the program had not asked for an event for the last " +
                             count_of(quiet, "second") + "."
                       : ", and the program never asked for an event.";

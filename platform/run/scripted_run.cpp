@@ -229,7 +229,6 @@ void on_frame(HWND hwnd, const DWORD *pixels, int width, int height, void *) {
 // Whenever the program waits: start playback once, then watch for its end
 // and for the bounds.
 void on_idle(void *) {
-    supervisor_heartbeat();
     const RunOptions &o = *run.o;
     if (!run.chosen) {
         run.chosen = true;
@@ -333,6 +332,7 @@ void finish_run() {
     platform_set_debug_sink(nullptr, nullptr);
     headless_set_frame_hook(nullptr, nullptr);
     headless_set_idle_hook(nullptr, nullptr);
+    headless_set_ask_hook(nullptr, nullptr);
     finish_outputs(*run.o);
     run.beacon->finished = 1;
 }
@@ -361,6 +361,7 @@ int run_headless(const RunOptions &o, HINSTANCE instance, char *command_line,
     platform_set_batching(1, 0);
     headless_set_frame_history(0);
     headless_set_idle_hook(on_idle, nullptr);
+    headless_set_ask_hook([](void *) { supervisor_heartbeat(); }, nullptr);
     // Composing every frame costs; only a run that keeps or counts them asks.
     if (!o.frames_dir.empty() || !o.gif.empty() || !o.last_frame.empty() || o.max_frames)
         headless_set_frame_hook(on_frame, nullptr);

@@ -58,12 +58,23 @@ TEST(FaultyProgramRun, ACrashIsNamedAndKeepsTheTranscriptAndLastFrameSoFar) {
 
 TEST(FaultyProgramRun, ALoopWithoutEventsIsStoppedAndNamedAsSuch) {
     TempDir dir;
-    EXPECT_EQ(run_program(dir, program("no_events"), kOutputs + " --kaplo-timeout=1"), 5);
+    EXPECT_EQ(run_program(dir, program("no_events"),
+                          "--kaplo-log=run.log --kaplo-gif=run.gif --kaplo-frames=f --kaplo-timeout=4"),
+              5);
     std::string err = slurp(dir / "stderr.txt");
-    EXPECT_TRUE(has(err, "after 1 second of real time")) << err;
+    EXPECT_TRUE(has(err, "after 4 seconds of real time")) << err;
+    EXPECT_TRUE(has(err, "had not asked for an event for the last")) << err;
     EXPECT_TRUE(has(err, "a loop that never calls KAPLO_next_event")) << err;
     expect_clean(dir, "no_events");
-    EXPECT_TRUE(has(last_line(slurp(dir / "run.incomplete.log")), "stopped by --kaplo-timeout"));
+    EXPECT_TRUE(has(last_line(slurp(dir / "f/frames.incomplete.txt")), "stopped by --kaplo-timeout"));
+    // The GIF up to its last whole frame: the ball's roll.
+    Animation gif = read_gif(dir / "run.incomplete.gif");
+    EXPECT_TRUE(gif.ok);
+    EXPECT_GT(gif.frames.size(), 10u);
+
+    // A busy program is told apart.
+    EXPECT_EQ(run_game(dir, "--kaplo-timeout=1 --kaplo-max-ms=100000000"), 5);
+    EXPECT_TRUE(has(slurp(dir / "stderr.txt"), "still busy with its events"));
 }
 
 // Each output stops at the size bound with a last word saying the rest was
