@@ -37,16 +37,18 @@ TEST(FaultyProgramRun, ACrashIsNamedAndKeepsTheTranscriptAndLastFrameSoFar) {
         TempDir dir;
         int status = run_program(dir, program(name), kOutputs);
         std::string err = slurp(dir / "stderr.txt");
-        // A segmentation fault, or a sanitizer's abort after its report.
-        EXPECT_GT(status, 128) << name << ": " << err;
-        EXPECT_TRUE(has(err, "kaplo: the program crashed (signal ")) << name << ": " << err;
+        // A segmentation fault; in a sanitizer's build, its report and exit.
+        EXPECT_NE(status, 0) << name << ": " << err;
+        EXPECT_TRUE(has(err, "kaplo: the program crashed (signal ") ||
+                    has(err, "kaplo: the program stopped abruptly with exit status"))
+            << name << ": " << err;
         EXPECT_TRUE(has(err, "kept in run.incomplete.log")) << name << ": " << err;
         expect_clean(dir, name);
         for (const char *whole : {"run.log", "last.png", "run.gif", "f/frames.txt"})
             EXPECT_FALSE(exists(dir / whole)) << name << ": " << whole << " is not whole";
 
         std::string log = slurp(dir / "run.incomplete.log");
-        EXPECT_TRUE(has(last_line(log), "[the run ended here: the program crashed (signal ")) << log;
+        EXPECT_TRUE(has(last_line(log), "[the run ended here: the program ")) << log;
         EXPECT_TRUE(has(slurp(dir / "f/frames.incomplete.txt"), "frame-000001.png"));
         Picture last = read_png(dir / "last.incomplete.png");
         EXPECT_EQ(last.width, 595) << name << ": no last frame";
@@ -59,10 +61,10 @@ TEST(FaultyProgramRun, ACrashIsNamedAndKeepsTheTranscriptAndLastFrameSoFar) {
 TEST(FaultyProgramRun, ALoopWithoutEventsIsStoppedAndNamedAsSuch) {
     TempDir dir;
     EXPECT_EQ(run_program(dir, program("no_events"),
-                          "--kaplo-log=run.log --kaplo-gif=run.gif --kaplo-frames=f --kaplo-timeout=4"),
+                          "--kaplo-log=run.log --kaplo-gif=run.gif --kaplo-frames=f --kaplo-timeout=8"),
               5);
     std::string err = slurp(dir / "stderr.txt");
-    EXPECT_TRUE(has(err, "after 4 seconds of real time")) << err;
+    EXPECT_TRUE(has(err, "after 8 seconds of real time")) << err;
     EXPECT_TRUE(has(err, "had not asked for an event for the last")) << err;
     EXPECT_TRUE(has(err, "a loop that never calls KAPLO_next_event")) << err;
     expect_clean(dir, "no_events");
@@ -106,7 +108,10 @@ TEST(FaultyProgramRun, ARunawayStopsAtTheSizeBoundWithTheFolderClean) {
 
 TEST(FaultyProgramRun, ExitingWithoutKaploEndKeepsWholeOutputs) {
     TempDir dir;
-    EXPECT_EQ(run_program(dir, program("no_end"), kOutputs), 0) << slurp(dir / "stderr.txt");
+    // exit() leaves the log's blocks to the process's end, which a leak
+    // checker would report.
+    std::string no_leak_check = "env ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" ";
+    EXPECT_EQ(run_program(dir, no_leak_check + program("no_end"), kOutputs), 0) << slurp(dir / "stderr.txt");
     EXPECT_EQ(last_line(slurp(dir / "run.log")), "step 7");
     EXPECT_EQ(read_png(dir / "last.png").width, 595);
     EXPECT_TRUE(read_gif(dir / "run.gif").ok);
