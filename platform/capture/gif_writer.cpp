@@ -194,7 +194,7 @@ bool GifWriter::write_pending(int delay_cs, std::string *error) {
 }
 
 // Writes the last frame, then the trailer, and renames the file into place.
-bool GifWriter::finish(uint64_t end_ms, std::string *error) {
+bool GifWriter::finish(uint64_t end_ms, std::string *error, const std::string &comment) {
     if (!gif_) {
         *error = out_.path() + ": not open";
         return false;
@@ -206,6 +206,11 @@ bool GifWriter::finish(uint64_t end_ms, std::string *error) {
     }
     int code = 0;
     GifFileType *gif = static_cast<GifFileType *>(gif_);
+    if (!comment.empty() && EGifPutComment(gif, comment.c_str()) == GIF_ERROR) {
+        *error = out_.path() + ": cannot write the GIF's comment";
+        abandon();
+        return false;
+    }
     gif_ = nullptr;
     if (EGifCloseFile(gif, &code) == GIF_ERROR) {
         *error = out_.path() + ": " + GifErrorString(code);
@@ -213,6 +218,13 @@ bool GifWriter::finish(uint64_t end_ms, std::string *error) {
         return false;
     }
     return out_.commit(error);
+}
+
+// Flushes the stream and tells how far it reaches.
+long long GifWriter::flush_whole() {
+    if (!gif_ || fflush(out_.stream()) != 0) return 0;
+    long at = ftell(out_.stream());
+    return at < 0 ? 0 : at;
 }
 
 // Closes the giflib handle and removes the unfinished file.

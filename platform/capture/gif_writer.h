@@ -18,8 +18,12 @@ public:
     // another replaces within the same centisecond, or that shows nothing
     // new, is left out. False once writing has failed.
     bool add_frame(const uint32_t *pixels, uint64_t time_ms, std::string *error);
-    // Writes the last frame, shown until end_ms, closes and renames the file.
-    bool finish(uint64_t end_ms, std::string *error);
+    // Writes the last frame, shown until end_ms, and a comment when one is
+    // given; closes and renames the file.
+    bool finish(uint64_t end_ms, std::string *error, const std::string &comment = "");
+    // Flushes what is written so far and tells its length in bytes: the
+    // frames up to here are whole on the disk (0 when not open).
+    long long flush_whole();
     // Drops the file unfinished.
     void abandon();
     long frames_written() const { return written_; }

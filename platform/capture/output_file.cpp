@@ -60,6 +60,22 @@ std::string failure(const std::string &path, const char *what) {
 
 }  // namespace
 
+void capture_keep_temps_on_crash() {
+    // A forked child inherits the parent's handlers and names: it keeps neither.
+    if (handlers_installed)
+        for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGINT, SIGTERM}) {
+            struct sigaction old;
+            if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == remove_temps_and_die)
+                signal(sig, SIG_DFL);
+        }
+    handlers_installed = 1;
+    for (auto &name : temp_names) name[0] = 0;
+}
+
+std::string capture_temp_name(const std::string &path, long pid) {
+    return path + ".part-" + std::to_string(pid);
+}
+
 // Opens a temporary file beside the path, or the path itself for a device.
 bool OutputFile::open(const std::string &path, std::string *error) {
     discard();
@@ -75,7 +91,7 @@ bool OutputFile::open(const std::string &path, std::string *error) {
         temp_.clear();
         file_ = fopen(path.c_str(), "wb");
     } else {
-        temp_ = path + ".part-" + std::to_string((long)getpid());
+        temp_ = capture_temp_name(path, (long)getpid());
         file_ = fopen(temp_.c_str(), "wb");
         if (file_) remember_temp(temp_);
     }

@@ -31,6 +31,13 @@ private:
     std::string temp_;  // empty when writing the path itself
 };
 
+// Leaves temporary files in place when the process dies of a signal, for a
+// watching parent that salvages or removes them (the default removes them).
+void capture_keep_temps_on_crash();
+
+// The temporary name an OutputFile of that process writes path under.
+std::string capture_temp_name(const std::string &path, long pid);
+
 // Writes 0x00RRGGBB pixels as an RGB PNG through an OutputFile.
 bool capture_write_png(const std::string &path, const uint32_t *pixels, int width, int height,
                        std::string *error);

@@ -129,6 +129,10 @@ void headless_fail_windows(int on);
  * clock is moved to the next timer. A test can inject input from it. */
 typedef void (*HeadlessIdleHook)(void *context);
 void headless_set_idle_hook(HeadlessIdleHook hook, void *context);
+/* Called each time GetMessageA looks for a message, whether one waits or not:
+ * a run's watcher tells a program that asks for messages from one that does
+ * not by it. */
+void headless_set_ask_hook(HeadlessIdleHook hook, void *context);
 
 /* Frames: what was presented to a window's client area. The newest frames are
  * kept (up to headless_set_frame_history, default 4); frame_count counts all. */

@@ -31,7 +31,7 @@ int platform_run_program(int argc, char **argv, PlatformWinMain win_main) {
     if (options.clock_set) platform_set_calendar_clock(1, options.clock);
     if (!options.echo.empty()) start_log_echo(options.echo == "all");
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(&instance_token);
-    if (options.headless) return run_headless(options, instance, line.data(), win_main);
+    if (options.headless) return run_headless_watched(options, instance, line.data(), win_main);
     platform_set_desktop_scale(options.scale);
     if (!platform_use_desktop()) return 1;
     return win_main(instance, nullptr, line.data(), SW_SHOWNORMAL);

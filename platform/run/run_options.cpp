@@ -88,6 +88,9 @@ const char help_text[] =
     "  --kaplo-max-ms=MS          end the run after MS virtual milliseconds (default\n"
     "                             3600000, one hour)\n"
     "  --kaplo-max-frames=N       end the run after N frames (default: no limit)\n"
+    "  --kaplo-max-output=MB      end the run when the transcript, the frames or the GIF\n"
+    "                             grows past MB megabytes (each; default 64), with a last\n"
+    "                             line saying the rest was cut\n"
     "  --kaplo-clock=TIME         the calendar time at start, as seconds since 1970 or\n"
     "                             YYYY-MM-DD[THH:MM[:SS]] (UTC); it moves on with the run's\n"
     "                             clock, so that a program seeded from the time repeats\n"
@@ -102,8 +105,9 @@ const char help_text[] =
     "Exit status: the program's own at a normal end; 2 for a bad option, script or\n"
     "output; 3 when a bound (--kaplo-max-ms, --kaplo-max-frames) ended the run; 4 when\n"
     "writing an output failed; 5 when the program did not end after its window was\n"
-    "closed, or the real-time limit passed. A program that waits for input that can\n"
-    "never come is stopped at once, with a message (abort signal).\n"
+    "closed, or the real-time limit passed; 6 when an output reached --kaplo-max-output.\n"
+    "A program that crashes, or waits for input that can never come, ends by its signal.\n"
+    "After a crash or a stop, what the run wrote so far is kept as NAME.incomplete.EXT.\n"
     "On the desktop, F12 saves a PNG of the drawing window and Shift+F12 starts and\n"
     "stops recording a GIF; both go into the current folder.\n";
 
@@ -146,7 +150,7 @@ int parse_run_options(int argc, char **argv, RunOptions *o, std::string *error) 
         static const char *const known[] = {"help",  "headless", "script",     "frames",
                                             "every", "last-frame", "gif",      "log",
                                             "max-ms", "max-frames", "timeout", "clock",
-                                            "scale", "echo"};
+                                            "scale", "echo", "max-output"};
         bool is_known = false;
         for (const char *k : known) is_known = is_known || name == k;
         if (!is_known) {
@@ -172,6 +176,7 @@ int parse_run_options(int argc, char **argv, RunOptions *o, std::string *error) 
         else if (name == "log") o->log = value;
         else if (name == "max-ms") ok = parse_number(value, 1, 1LL << 50, &o->max_ms);
         else if (name == "max-frames") ok = parse_number(value, 1, 1LL << 50, &o->max_frames);
+        else if (name == "max-output") ok = parse_number(value, 1, 1LL << 30, &o->max_output_mb);
         else if (name == "timeout") ok = parse_number(value, 0, 1LL << 30, &o->timeout_s);
         else if (name == "clock") ok = parse_clock(value, &o->clock), o->clock_set = true;
         else if (name == "echo") ok = !strcmp(value, "notes") || !strcmp(value, "all"), o->echo = value;

@@ -15,6 +15,7 @@ struct RunOptions {
     std::string log;             // transcript of the log window; "-" for stdout
     long long max_ms = 3600000;  // virtual duration bound (one hour)
     long long max_frames = 0;    // frame bound, 0 for none
+    long long max_output_mb = 64;  // size bound of the transcript, the frames and the GIF, each
     bool clock_set = false;      // calendar clock fixed at start
     long long clock = 0;         // seconds since 1970, UTC
     long long timeout_s = 300;   // real-time limit of a headless run, 0 for none

@@ -2,6 +2,7 @@
 // with options, and reading back PNG and GIF pictures.
 #pragma once
 
+#include <dirent.h>
 #include <gif_lib.h>
 #include <png.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -37,13 +39,28 @@ inline std::string slurp(const std::string &path) {
     return s.str();
 }
 
-// Runs the game in the folder with the options (bounded by timeout); returns
-// its exit status and leaves stdout and stderr in the folder.
-inline int run_game(const TempDir &dir, const std::string &options) {
-    std::string cmd = "cd '" + dir.path + "' && timeout 120 " KAPLO_GAME " " + options +
+// Runs a program in the folder with the options (bounded by timeout);
+// returns its exit status and leaves stdout and stderr in the folder.
+inline int run_program(const TempDir &dir, const std::string &program, const std::string &options) {
+    std::string cmd = "cd '" + dir.path + "' && timeout 120 " + program + " " + options +
                       " > stdout.txt 2> stderr.txt";
     int status = system(cmd.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// The same for the game.
+inline int run_game(const TempDir &dir, const std::string &options) {
+    return run_program(dir, KAPLO_GAME, options);
+}
+
+// Names in a folder that end in a temporary suffix.
+inline int leftovers(const std::string &dir) {
+    int count = 0;
+    if (DIR *d = opendir(dir.c_str())) {
+        while (dirent *e = readdir(d)) count += strstr(e->d_name, ".part-") != nullptr;
+        closedir(d);
+    }
+    return count;
 }
 
 struct Picture {

@@ -3,8 +3,6 @@
 // kind of bad input ending with a message and no cut-off file.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <map>
 
 #include "run_support.h"
@@ -24,16 +22,6 @@ std::vector<std::pair<std::string, long>> read_index(const std::string &path) {
     long ms;
     while (in >> name >> ms) rows.emplace_back(name, ms);
     return rows;
-}
-
-// Names in a folder that end in a temporary suffix.
-int leftovers(const std::string &dir) {
-    int count = 0;
-    if (DIR *d = opendir(dir.c_str())) {
-        while (dirent *e = readdir(d)) count += strstr(e->d_name, ".part-") != nullptr;
-        closedir(d);
-    }
-    return count;
 }
 
 // The run of the committed script: it ends by itself, two runs give the same
@@ -130,6 +118,8 @@ TEST(GameScriptRun, ARunWithoutEndStopsAtItsBoundWithWholeOutputs) {
     size_t frames = read_index(dir / "f/frames.txt").size();
     EXPECT_GE(frames, 25u);
     EXPECT_LT(frames, 30u) << "the run went on long after its bound";
+    ASSERT_EQ(run_game(dir, "--kaplo-max-frames=1"), 3);
+    EXPECT_NE(slurp(dir / "stderr.txt").find("its bound of 1 frame (--kaplo-max-frames)"), std::string::npos);
 }
 
 }  // namespace

@@ -86,7 +86,8 @@ TEST(EndWords, TheCauseOfAnEndWithoutAReport) {
 
     end.layer_run = true;
     const std::pair<int, const char *> layer[] = {
-        {2, "did not start"}, {3, "reached its bound"}, {4, "could not be written"}, {5, "stopped by the watchdog"}};
+        {2, "did not start"}, {3, "reached its bound"}, {4, "could not be written"}, {5, "stopped by the watchdog"},
+        {6, "grew past the size bound"}};
     for (const auto &l : layer) {
         end.status = l.first;
         EXPECT_NE(end_words::words(end)[0].find(l.second), std::string::npos) << l.first;

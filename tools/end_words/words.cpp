@@ -185,6 +185,10 @@ const LayerEnd layer_ends[] = {
         "window was closed.",
      "a loop that never calls KAPLO_next_event never ends; if the run only needs longer, give a larger "
      "--kaplo-timeout."},
+    {6, "'s run was stopped because its transcript, frames or GIF grew past the size bound "
+        "(--kaplo-max-output); the file's last line says the rest was cut.",
+     "a message repeated over and over usually means a loop that passes a bad argument every time: read "
+     "the first lines of the log."},
 };
 
 std::vector<std::string> layer_words(const End &e) {

@@ -27,6 +27,8 @@ struct FrameRing {
 uint64_t clock_ms = 0;
 HeadlessIdleHook idle_hook = nullptr;
 void *idle_context = nullptr;
+HeadlessIdleHook ask_hook = nullptr;
+void *ask_context = nullptr;
 int history = 4;
 std::map<HWND, FrameRing> rings;
 HeadlessFrameHook frame_hook = nullptr;
@@ -89,6 +91,11 @@ void wait(uint64_t) {
     if (clock_ms < due) clock_ms = due;
 }
 
+// GetMessageA looks for a message.
+void poll() {
+    if (ask_hook) ask_hook(ask_context);
+}
+
 // The backend's table, filled by field name; without a display there is
 // nothing to show, present, poll or close.
 Backend headless_backend() {
@@ -98,6 +105,7 @@ Backend headless_backend() {
     b.window_created = window_created;
     b.window_drawn = window_drawn;
     b.wait = wait;
+    b.poll = poll;
     return b;
 }
 
@@ -144,6 +152,8 @@ void platform_use_headless(void) {
     clock_ms = 0;
     idle_hook = nullptr;
     idle_context = nullptr;
+    ask_hook = nullptr;
+    ask_context = nullptr;
     frame_hook = nullptr;
     frame_context = nullptr;
     history = 4;
@@ -251,6 +261,12 @@ int headless_choose_menu(HWND hwnd, UINT command_id) {
 void headless_set_idle_hook(HeadlessIdleHook hook, void *context) {
     idle_hook = hook;
     idle_context = context;
+}
+
+// Sets the hook called each time GetMessageA looks for a message.
+void headless_set_ask_hook(HeadlessIdleHook hook, void *context) {
+    ask_hook = hook;
+    ask_context = context;
 }
 
 // How many frames each window keeps.
