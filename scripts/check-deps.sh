@@ -28,6 +28,8 @@ needs=(
     "fontconfig|pkg-config fontconfig|fontconfig-devel|fontconfig|fontconfig-devel|fontconfig"
     "libpng|pkg-config libpng|libpng-devel|libpng|libpng16-devel|libpng"
     "giflib|header gif_lib.h|giflib-devel|giflib|giflib-devel|giflib"
+    "HarfBuzz|pkg-config harfbuzz|harfbuzz-devel|harfbuzz|harfbuzz-devel|harfbuzz"
+    "FriBidi|pkg-config fribidi|fribidi-devel|fribidi|fribidi-devel|fribidi"
 )
 
 found() {
