@@ -61,10 +61,10 @@ TEST(FaultyProgramRun, ACrashIsNamedAndKeepsTheTranscriptAndLastFrameSoFar) {
 TEST(FaultyProgramRun, ALoopWithoutEventsIsStoppedAndNamedAsSuch) {
     TempDir dir;
     EXPECT_EQ(run_program(dir, program("no_events"),
-                          "--kaplo-log=run.log --kaplo-gif=run.gif --kaplo-frames=f --kaplo-timeout=8"),
+                          "--kaplo-log=run.log --kaplo-gif=run.gif --kaplo-frames=f --kaplo-timeout=10"),
               5);
     std::string err = slurp(dir / "stderr.txt");
-    EXPECT_TRUE(has(err, "after 8 seconds of real time")) << err;
+    EXPECT_TRUE(has(err, "after 10 seconds of real time")) << err;
     EXPECT_TRUE(has(err, "had not asked for an event for the last")) << err;
     EXPECT_TRUE(has(err, "a loop that never calls KAPLO_next_event")) << err;
     expect_clean(dir, "no_events");

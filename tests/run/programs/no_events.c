@@ -9,7 +9,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, i
 
     KAPLO_begin(instance, previous, command_line, show);
     KAPLO_set_animation(ANIMATE_RUN);
-    for (step = 0; step < 50; step++) {
+    for (step = 0; step < 20; step++) {
         KAPLO_next_event(&x, &y, &key);
         KAPLO_wipe();
         KAPLO_circle(RED, step * 20 - 200, 0, 20);
