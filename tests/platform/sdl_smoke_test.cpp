@@ -133,7 +133,10 @@ TEST(SdlNoDisplay, DesktopIsRefusedWithoutADisplayInOneMessage) {
         if (!saved[i].empty()) setenv(names[i], saved[i].c_str(), 1);
     platform_use_headless();
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(err, "kaplo: cannot open a display (no X11 or Wayland display found)\n");
+    // One line, the layer's own (a build without the desktop backend says why
+    // in its own words).
+    EXPECT_EQ(err.rfind("kaplo: cannot open a display", 0), 0u) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
 }
 
 }  // namespace
