@@ -126,11 +126,11 @@ bool take_input(MSG *msg, HWND filter, UINT lo, UINT hi) {
             input.erase(input.begin() + (long)i);
             continue;
         }
-        if (!input_passes(e, filter, lo, hi)) {
+        UINT m = message_of(e);
+        if (!passes(filter, lo, hi, e.hwnd, m)) {
             ++i;
             continue;
         }
-        UINT m = message_of(e);
         input.erase(input.begin() + (long)i);
         if (e.kind == InputEvent::Close) {
             menu_close(w);
