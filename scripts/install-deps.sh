@@ -14,6 +14,8 @@ packages=(
     fonts-dejavu-core fonts-noto-core fonts-noto-cjk
     xvfb xauth xdotool
     inotify-tools
+    # The class grader: its results files, and the sandbox its runs go in.
+    nlohmann-json3-dev bubblewrap
 )
 # Extra groups, asked for by name: windows (cross build, Wine, screenshots), fuzz (clang),
 # bench (ImageMagick and Pango with Cairo, which benchmarks race against), arm (the aarch64 cross compiler,

@@ -1,0 +1,25 @@
+// The names of the outcomes, as the report and the results files write them.
+#include "grade.h"
+
+namespace grade {
+
+namespace {
+const char *const kNames[] = {
+    "passed", "differs", "ran past its bound", "never read an event", "wrote too much",
+    "left processes behind", "crashed", "did not build", "not run",
+};
+}  // namespace
+
+const char *outcome_name(Outcome o) { return kNames[(int)o]; }
+
+bool outcome_from_name(const std::string &name, Outcome *o) {
+    for (int i = 0; i < (int)(sizeof kNames / sizeof *kNames); ++i) {
+        if (name == kNames[i]) {
+            *o = (Outcome)i;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace grade
