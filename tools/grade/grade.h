@@ -39,7 +39,7 @@ struct Task {
     std::vector<std::string> scripts;  // KAPLO.SCR files recorded with Ctrl+R
     Checkpoints checkpoints;
     Tolerance tolerance;
-    bool compare_transcript = true;    // a differing transcript alone fails the run
+    bool transcript_must_match = false;  // a differing transcript alone fails the run (else it only explains)
     std::string clock = "2024-09-01T09:00:00";
     long long max_ms = 600000;         // virtual time a run may take
     long long max_frames = 0;          // 0: no bound
@@ -47,6 +47,7 @@ struct Task {
     double build_seconds = 60;         // real time a build may take
     long long memory_mb = 1024;        // address space of a build or a run
     std::string expected;              // folder of the solution's frames and transcripts, for check
+    std::string title;                 // the task's name in the report (default: the task file's name)
 };
 
 // How one learner's run on one script ended, from best to worst in the

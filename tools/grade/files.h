@@ -1,0 +1,17 @@
+// Folders and files the grader makes, copies and clears away.
+#pragma once
+
+#include <string>
+
+namespace grade {
+
+// Makes a folder and those above it; false with why in *error.
+bool make_folders(const std::string &path, std::string *error);
+// Removes a folder and all in it (quietly: what cannot go stays).
+void remove_tree(const std::string &path);
+// Copies a file's bytes; false with why in *error.
+bool copy_file(const std::string &from, const std::string &to, std::string *error);
+// Copies a folder with all in it (symbolic links left out).
+bool copy_tree(const std::string &from, const std::string &to, std::string *error);
+
+}  // namespace grade
