@@ -10,6 +10,7 @@ me="kaplo"
 usage() {
     cat << EOF
 Usage: bash scripts/kaplo.sh [options] PROGRAM [arguments for the program]
+       bash scripts/kaplo.sh grade|check|expect|merge ... (the class grader: add --help)
 
 Builds PROGRAM against the KAPLO package and starts it. PROGRAM is one C or
 C++ source file (.c, .cpp, .cc, .cxx) or a folder: then every such file in
@@ -55,6 +56,9 @@ and --kaplo-echo keep the display):
   --kaplo-max-ms=MS  --kaplo-max-frames=N  --kaplo-timeout=SECONDS
   --kaplo-headless  --kaplo-clock=TIME  --kaplo-scale=N  --kaplo-echo=WHICH
 Any built program explains them: PROGRAM --kaplo-help.
+
+A teacher grades a whole class with "grade", a learner checks a program
+against a task before handing it in with "check" (docs/grading.md).
 EOF
 }
 
@@ -62,6 +66,83 @@ fail() {
     echo "$me: $*" >&2
     exit 1
 }
+
+# Copies a build's output into the file $1. On a terminal one line shows
+# ninja's progress, "[12/140] Building CXX object ...", written over in place;
+# with --build-log the whole output shows instead.
+show_progress() {
+    local line width log_fd
+    exec {log_fd}> "$1"
+    if [ "$build_log" -eq 1 ]; then
+        tee /dev/fd/$log_fd >&2
+    elif [ -t 2 ]; then
+        width=$(($(tput cols 2> /dev/null || echo 80) - ${#me} - 3))
+        while IFS= read -r line; do
+            printf '%s\n' "$line" >&$log_fd
+            case "$line" in \[*/*\]*) printf '\r\033[K%s: %s' "$me" "${line:0:width}" >&2 ;; esac
+        done
+        printf '\r\033[K' >&2
+    else
+        cat >&$log_fd
+    fi
+    exec {log_fd}>&-
+}
+export NINJA_STATUS="[%f/%t] "
+
+# What the builds need: installed where missing on Debian; elsewhere
+# install-deps.sh says what is missing (and the message is its own).
+ensure_dependencies() {
+    "$root/scripts/install-deps.sh" "$@" || exit 1
+}
+
+# A fingerprint of every input of the package's build: the presets, every
+# CMake file that configuring reads, the package's and the layer's files. Made
+# of contents and names, not times, so a file copied in with an old time, or
+# removed, counts too.
+package_fingerprint() {
+    (cd "$root" && find CMakeLists.txt CMakePresets.json cmake package platform game tools examples \
+        -type f \( -path 'cmake/*' -o -path 'package/*' -o -path 'platform/*' \
+        -o -name CMakeLists.txt -o -name CMakePresets.json -o -name '*.cmake' \) -print0 |
+        LC_ALL=C sort -z | xargs -0 cksum | cksum)
+}
+
+# Builds and installs the package unless it was built from these very inputs.
+# The fingerprint is taken before the build, so that a file saved while it
+# runs is built by the next run.
+build_package() {
+    local fingerprint log="$pkg_build/package-build.log"
+    fingerprint="$(package_fingerprint)"
+    if [ -f "$prefix/lib/pkgconfig/kaplo.pc" ] && [ "$(cat "$stamp" 2> /dev/null)" = "$fingerprint" ]; then
+        return 0
+    fi
+    echo "$me: building the KAPLO package into $pkg_build (once; about a minute)"
+    mkdir -p "$pkg_build"
+    rm -f "$stamp"
+    if ! { (cd "$root" && cmake --preset "$preset") &&
+        cmake --build "$pkg_build" --target "${targets[@]}" &&
+        cmake --install "$pkg_build" --prefix "$prefix"; } 2>&1 | show_progress "$log"; then
+        tail -n 30 "$log" >&2
+        fail "the package did not build (whole log: $log)"
+    fi
+    echo "$fingerprint" > "$stamp"
+}
+
+# ---- the class grader: tools/grade, built with the package
+case "${1:-}" in
+grade | check | expect | merge)
+    pkg_build="$root/build-kaplo" preset=package prefix="$root/build-kaplo/prefix"
+    stamp="$pkg_build/package.stamp" targets=(kaplo platform kaplo_main end_words kaplo_grade)
+    build_log=0
+    ensure_dependencies
+    build_package
+    grader="$pkg_build/tools/grade/kaplo_grade"
+    if [ ! -x "$grader" ] || [ -n "$(find "$root/tools/grade" -newer "$grader" -type f -print -quit)" ]; then
+        cmake --build "$pkg_build" --target kaplo_grade > "$pkg_build/grade-build.log" 2>&1 ||
+            fail "could not build tools/grade (log: $pkg_build/grade-build.log)"
+    fi
+    exec "$grader" "$@" --package "$prefix"
+    ;;
+esac
 
 # ---- the command line
 windows=0 watch=0 build_only=0 web=0 out_dir="" checks=1 raw_report=0 echo=notes build_log=0
@@ -126,28 +207,6 @@ else
     shown="$(basename "$program")"
 fi
 
-# Copies a build's output into the file $1. On a terminal one line shows
-# ninja's progress, "[12/140] Building CXX object ...", written over in place;
-# with --build-log the whole output shows instead.
-show_progress() {
-    local line width log_fd
-    exec {log_fd}> "$1"
-    if [ "$build_log" -eq 1 ]; then
-        tee /dev/fd/$log_fd >&2
-    elif [ -t 2 ]; then
-        width=$(($(tput cols 2> /dev/null || echo 80) - ${#me} - 3))
-        while IFS= read -r line; do
-            printf '%s\n' "$line" >&$log_fd
-            case "$line" in \[*/*\]*) printf '\r\033[K%s: %s' "$me" "${line:0:width}" >&2 ;; esac
-        done
-        printf '\r\033[K' >&2
-    else
-        cat >&$log_fd
-    fi
-    exec {log_fd}>&-
-}
-export NINJA_STATUS="[%f/%t] "
-
 # ---- a web page: built by scripts/web.sh, as quietly as the native build
 if [ "$web" -eq 1 ]; then
     page="${out_dir:-$src_dir/$name-web}"
@@ -184,44 +243,6 @@ else
 fi
 prefix="$pkg_build/prefix"
 stamp="$pkg_build/package.stamp"  # the fingerprint of what the installed package was built from
-
-# What the builds need: installed where missing on Debian; elsewhere
-# install-deps.sh says what is missing (and the message is its own).
-ensure_dependencies() {
-    "$root/scripts/install-deps.sh" "$@" || exit 1
-}
-
-# A fingerprint of every input of the package's build: the presets, every
-# CMake file that configuring reads, the package's and the layer's files. Made
-# of contents and names, not times, so a file copied in with an old time, or
-# removed, counts too.
-package_fingerprint() {
-    (cd "$root" && find CMakeLists.txt CMakePresets.json cmake package platform game tools examples \
-        -type f \( -path 'cmake/*' -o -path 'package/*' -o -path 'platform/*' \
-        -o -name CMakeLists.txt -o -name CMakePresets.json -o -name '*.cmake' \) -print0 |
-        LC_ALL=C sort -z | xargs -0 cksum | cksum)
-}
-
-# Builds and installs the package unless it was built from these very inputs.
-# The fingerprint is taken before the build, so that a file saved while it
-# runs is built by the next run.
-build_package() {
-    local fingerprint log="$pkg_build/package-build.log"
-    fingerprint="$(package_fingerprint)"
-    if [ -f "$prefix/lib/pkgconfig/kaplo.pc" ] && [ "$(cat "$stamp" 2> /dev/null)" = "$fingerprint" ]; then
-        return 0
-    fi
-    echo "$me: building the KAPLO package into $pkg_build (once; about a minute)"
-    mkdir -p "$pkg_build"
-    rm -f "$stamp"
-    if ! { (cd "$root" && cmake --preset "$preset") &&
-        cmake --build "$pkg_build" --target "${targets[@]}" &&
-        cmake --install "$pkg_build" --prefix "$prefix"; } 2>&1 | show_progress "$log"; then
-        tail -n 30 "$log" >&2
-        fail "the package did not build (whole log: $log)"
-    fi
-    echo "$fingerprint" > "$stamp"
-}
 
 ensure_dependencies "${deps[@]+"${deps[@]}"}"
 build_package

@@ -215,6 +215,19 @@ crash_without_display() {
 }
 check "a crash with no display is a crash" crash_without_display
 
+# ---- the class grader through the one command: a passing and a differing
+# learner, and a report (tests/grade_class/ grades a whole class)
+grades_a_class() {
+    mkdir -p "$work/class" && cp examples/paint.c "$work/class/alice.c" &&
+        sed 's/color = GREEN/color = ORANGE/' examples/paint.c > "$work/class/bob.c" &&
+        printf 'KAPLO_KBD(103);\r\nKAPLO_MOUSE(-100, 50);\r\n' > "$work/paint.SCR" || return 1
+    timeout 600 bash "${kaplo[@]}" grade "$work/class" --solution examples/paint.c --script "$work/paint.SCR" || return 1
+    grep -q 'alice.*paint.SCR.*passed' "$work/class-grade/results.csv" &&
+        grep -q 'bob.*differs' "$work/class-grade/results.csv" && test -s "$work/class-grade/report.html"
+}
+check "kaplo.sh grade grades a class into a report" grades_a_class
+check "kaplo.sh grade --help" bash -c 'bash "$0" grade --help | grep -q "kaplo.sh check TASK_FILE PROGRAM"' "${kaplo[@]}"
+
 # ---- the Debian package: its files, and pkg-config from it where it is unpacked
 deb_holds_the_package() {
     (cd build-kaplo && cpack -G DEB -B "$work/deb") || return 1
