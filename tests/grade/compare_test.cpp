@@ -108,26 +108,26 @@ TEST(Pictures, WrittenPngReadsBackAndPaletteAndAlphaPngsRead) {
     EXPECT_EQ(back.width, 3);
     EXPECT_EQ(back.pixels, p.pixels);
 
-    // A palette picture and an RGBA one whose second pixel is half transparent black.
-    const unsigned char rgba[] = {255, 0, 0, 255, 0, 0, 0, 128};
-    for (png_uint_32 format : {PNG_FORMAT_RGBA, PNG_FORMAT_RGBA_COLORMAP}) {
+    // A palette picture and an RGBA one whose second pixel is half transparent
+    // black; and 16 bits a channel, read as stored (no gamma correction).
+    auto write = [&](png_uint_32 format, const void *pixels, const void *colour_map) {
         png_image image;
         std::memset(&image, 0, sizeof image);
         image.version = PNG_IMAGE_VERSION;
         image.width = 2;
         image.height = 1;
-        image.format = PNG_FORMAT_RGBA;
-        std::vector<unsigned char> bytes(rgba, rgba + 8), map;
-        if (format == PNG_FORMAT_RGBA_COLORMAP) {
-            image.format = format;
-            image.colormap_entries = 2;
-            map.assign(rgba, rgba + 8);
-            bytes = {0, 1};
-        }
-        ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, bytes.data(), 0, map.data())) << image.message;
-        ASSERT_TRUE(grade::read_png(path, &back, &error)) << error;
-        EXPECT_EQ(back.pixels, (std::vector<uint32_t>{0xFF0000, 0x7F7F7F}));
-    }
+        image.format = format;
+        image.colormap_entries = colour_map ? 2 : 0;
+        EXPECT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, pixels, 0, colour_map)) << image.message;
+        EXPECT_TRUE(grade::read_png(path, &back, &error)) << error;
+        return back.pixels;
+    };
+    const unsigned char rgba[] = {255, 0, 0, 255, 0, 0, 0, 128}, indices[] = {0, 1};
+    const std::vector<uint32_t> red_grey = {0xFF0000, 0x7F7F7F};
+    EXPECT_EQ(write(PNG_FORMAT_RGBA, rgba, nullptr), red_grey);
+    EXPECT_EQ(write(PNG_FORMAT_RGBA_COLORMAP, indices, rgba), red_grey);
+    const png_uint_16 deep[] = {0x8080, 0x4040, 0xFFFF, 0, 0, 0};
+    EXPECT_EQ(write(PNG_FORMAT_LINEAR_RGB, deep, nullptr), (std::vector<uint32_t>{0x8040FF, 0}));
 
     std::ofstream(path) << "not a picture";
     EXPECT_FALSE(grade::read_png(path, &back, &error));
@@ -159,6 +159,11 @@ TEST(CompareTranscripts, WordsNameTheShapeAndWhatDiffers) {
               "(and 1 more line)");
     EXPECT_EQ(words("blue text at (0,0), \"Hi\"", ""),
               "the program draws more than the solution: blue text at (0,0), \"Hi\"");
+    EXPECT_EQ(words("[the run ended here: the program crashed (signal SEGV)]\n", "Clearing the graphics window\n"),
+              "the run ended here: the program crashed (signal SEGV); the solution goes on with: "
+              "Clearing the graphics window");
+    EXPECT_EQ(words("Clearing the graphics window\n", "red triangle at (1,2), (3,4), (5,6)\n"),
+              "the program clears the window where the solution draws a triangle");
     EXPECT_EQ(words("hello\n", "Illegal color 99; using RED.\n"),
               "the program writes \"hello\" where the solution writes \"Illegal color 99; using RED.\"");
 
