@@ -10,7 +10,7 @@ root="$(pwd)"
 seconds="${1:-30}"
 shift || true
 names=("$@")
-[ ${#names[@]} -gt 0 ] || names=(script_fuzz script_reader_fuzz messages_fuzz draw_fuzz)
+[ ${#names[@]} -gt 0 ] || names=(script_fuzz script_reader_fuzz messages_fuzz draw_fuzz transcript_fuzz)
 
 scripts/install-deps.sh fuzz
 build="$root/build-fuzz"
