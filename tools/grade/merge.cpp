@@ -23,6 +23,13 @@ std::string joined(const std::vector<std::string> &names) {
     return text.empty() ? "none" : text;
 }
 
+// Whether two shards graded the same scripts, in any order.
+bool same_scripts(std::vector<std::string> a, std::vector<std::string> b) {
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    return a == b;
+}
+
 // The folder of out a shard's files go under: its own name, made unique.
 std::string subfolder(const std::string &shard, std::set<std::string> *taken) {
     std::string base = fs::path(shard).lexically_normal().filename().string();
@@ -96,7 +103,7 @@ bool merge_results(const std::vector<std::string> &shards, const std::string &ou
         if (i == 0) {
             merged.title = summary.title;
             merged.scripts = summary.scripts;
-        } else if (summary.scripts != merged.scripts) {
+        } else if (!same_scripts(summary.scripts, merged.scripts)) {
             *error = shard + " graded the scripts " + joined(summary.scripts) + ", but " + shards[0] + " graded " +
                      joined(merged.scripts) + ": shards must grade the same task";
             return false;

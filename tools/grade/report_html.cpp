@@ -2,7 +2,8 @@
 // per distinct picture, so that the solution's frame, shown in every row,
 // is in the file once. Thumbnails grow to full size while focused (a click)
 // by style alone; the few lines of script only sort the rows and decode a
-// run's GIF when its button is pressed.
+// run's GIF when its button is pressed (without script the buttons stay
+// hidden, and the rest of the page reads the same).
 #include "report_html.h"
 
 #include <algorithm>
@@ -125,7 +126,7 @@ public:
                    ")</a><div class=\"note\">too large for this page: it is beside it, in " + escape(path) + "</div>";
         }
         gif_bytes_ += bytes.size();
-        return "<button class=\"run\" type=\"button\" data-src=\"" + data_uri("image/gif", bytes) +
+        return "<button class=\"run\" type=\"button\" hidden data-src=\"" + data_uri("image/gif", bytes) +
                "\">show the run</button>";
     }
 
@@ -188,6 +189,7 @@ const char kScript[] = R"(
     rows.forEach(function (row) { body.appendChild(row); });
   }
   bar.hidden = false;
+  document.querySelectorAll('button.run').forEach(function (b) { b.hidden = false; });
   bar.addEventListener('click', function (e) {
     if (e.target.getAttribute('data-sort')) sort(e.target.getAttribute('data-sort'));
   });
@@ -281,7 +283,8 @@ bool write_report(const std::string &folder, const Summary &summary, const std::
         head += "<p class=\"warning\"><strong>Not sandboxed.</strong> The learners' programs ran with only time "
                 "and memory bounds: while they ran they could read and change your files and use the network. " +
                 escape(summary.sandbox) + "</p>\n";
-    head += "<div class=\"counts\">";
+    head += "<div class=\"counts\"><span>" + std::to_string(runs.size()) + (runs.size() == 1 ? " run:" : " runs:") +
+            "</span>";
     for (int i = 0; i < kOutcomes; ++i)
         if (counts[i])
             head += "<span><span class=\"o o" + std::to_string(i) + "\">" + outcome_name((Outcome)i) + "</span> " +
