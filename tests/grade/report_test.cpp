@@ -126,16 +126,18 @@ TEST_F(GradeFiles, BadResultsJsonIsRefusedSayingWhy) {
 TEST_F(GradeFiles, CsvCellsAreQuotedAndNeverFormulas) {
     Result quoted = run("Lee, Ann \"Al\"", "door.scr", Outcome::Differs);
     quoted.differing_share = 0.0125, quoted.detail = "line one\nline two";
+    Result one_pixel = run("-2+3", "a.scr", Outcome::Differs);
+    one_pixel.differing_share = 1.0 / (595 * 476);
     std::string csv = grade::results_csv({quoted, run("=HYPERLINK(\"x\")", "a.scr", Outcome::Passed),
-                                          run("-2+3", "a.scr", Outcome::Passed), run("@SUM", "a.scr", Outcome::Passed),
+                                          one_pixel, run("@SUM", "a.scr", Outcome::Passed),
                                           run(" Zoë ", "a.scr", Outcome::Crashed)});
     EXPECT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
     EXPECT_NE(csv.find("learner,script,outcome,differing_percent,"), std::string::npos);
-    EXPECT_NE(csv.find("\r\n\"Lee, Ann \"\"Al\"\"\",door.scr,differs,1.250,0,0.00,0.00,\"line one\nline two\",\r\n"),
+    EXPECT_NE(csv.find("\r\n\"Lee, Ann \"\"Al\"\"\",door.scr,differs,1.25,0,0.00,0.00,\"line one\nline two\",\r\n"),
               std::string::npos)
         << csv;
     EXPECT_NE(csv.find("\r\n\"'=HYPERLINK(\"\"x\"\")\",a.scr,passed,"), std::string::npos) << csv;
-    EXPECT_NE(csv.find("\r\n'-2+3,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\r\n'-2+3,a.scr,differs,0.000353082,"), std::string::npos) << csv;  // one pixel is not 0
     EXPECT_NE(csv.find("\r\n'@SUM,"), std::string::npos) << csv;
     EXPECT_NE(csv.find("\r\n\" Zoë \",a.scr,crashed,"), std::string::npos) << csv;
 }
@@ -152,7 +154,11 @@ TEST_F(GradeFiles, ReportKeepsLearnersTextAsTextAndEachPictureOnce) {
         results.push_back(r);
     }
     results[2].gif = "big.gif";
-    put("big.gif", std::string(grade::kReportGifMostBytes + 1, 'G'));
+    put("big.gif", "GIF89a" + std::string(grade::kReportGifMostBytes, 'G'));
+    // A learner's run that leaves its GIF a link to a file outside: the file stays out.
+    std::ofstream(dir + ".secret") << "GIF89a secret";
+    fs::create_symlink(dir + ".secret", dir + "/f/run.gif");
+    results[1].gif = "f/run.gif";
     Summary s = summary();
     s.sandboxed = false, s.sandbox = "no user namespaces here";
     ASSERT_TRUE(grade::write_report(dir, s, results, &error)) << error;
@@ -171,6 +177,9 @@ TEST_F(GradeFiles, ReportKeepsLearnersTextAsTextAndEachPictureOnce) {
     EXPECT_EQ(html.find("GGGG"), std::string::npos);
     EXPECT_NE(html.find("href=\"big.gif\""), std::string::npos);
     EXPECT_EQ(html.find("src=\"http"), std::string::npos);
+    EXPECT_EQ(html.find("data:image/gif;base64,R0lGODlhIHNlY3JldA"), std::string::npos);
+    EXPECT_NE(html.find("run missing: f/run.gif"), std::string::npos);
+    fs::remove(dir + ".secret");
 }
 
 TEST_F(GradeFiles, ShardsMergeIntoOneAndOtherTasksAreRefused) {

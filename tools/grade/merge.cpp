@@ -40,23 +40,25 @@ std::string subfolder(const std::string &shard, std::set<std::string> *taken) {
 }
 
 // Copies shard/path to out/sub/path (once) and points path at the copy; a
-// file that is not there is left out, with a warning.
+// file that is not there (or not inside the shard) is left out, with a warning.
 bool take_file(const std::string &shard, const std::string &out, const std::string &sub, std::string *path,
                std::map<std::string, bool> *copied, std::string *error) {
     if (path->empty()) return true;
     std::string to = sub + "/" + *path;
     auto done = copied->find(to);
     if (done == copied->end()) {
-        std::string from = shard + "/" + *path;
-        bool there = fs::is_regular_file(from);
-        if (!there) fprintf(stderr, "kaplo_grade merge: %s is missing: the report shows none\n", from.c_str());
+        std::string bytes;
+        bool there = read_results_file(shard, *path, &bytes);
+        if (!there)
+            fprintf(stderr, "kaplo_grade merge: %s/%s is missing: the report shows none\n", shard.c_str(),
+                    path->c_str());
         std::error_code ec;
         if (there) fs::create_directories(fs::path(out + "/" + to).parent_path(), ec);
-        if (there && !ec) fs::copy_file(from, out + "/" + to, fs::copy_options::overwrite_existing, ec);
         if (ec) {
-            *error = from + ": cannot copy it into " + out + ": " + ec.message();
+            *error = out + "/" + to + ": cannot make its folder: " + ec.message();
             return false;
         }
+        if (there && !write_whole_file(out + "/" + to, bytes, error)) return false;
         done = copied->emplace(to, there).first;
     }
     *path = done->second ? to : "";

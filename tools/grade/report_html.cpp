@@ -8,9 +8,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 
 #include <glib.h>
@@ -54,13 +54,6 @@ std::string link(const std::string &path) {
     return out;
 }
 
-bool slurp(const std::string &path, std::string *bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes->assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 std::string data_uri(const char *type, const std::string &bytes) {
     gchar *text = g_base64_encode((const guchar *)bytes.data(), bytes.size());
     std::string uri = std::string("data:") + type + ";base64," + text;
@@ -97,7 +90,7 @@ public:
         if (path.empty()) return "";
         std::string bytes, inside;
         int width, height;
-        if (!slurp(folder_ + "/" + path, &bytes)) {
+        if (!read_results_file(folder_, path, &bytes)) {
             inside = "<div class=\"nopic\">missing: " + escape(path) + "</div>";
         } else if (!png_size(bytes, &width, &height)) {
             inside = "<div class=\"nopic\">not a PNG: " + escape(path) + "</div>";
@@ -119,7 +112,8 @@ public:
     std::string gif(const std::string &path) {
         std::string bytes;
         if (path.empty()) return "";
-        if (!slurp(folder_ + "/" + path, &bytes)) return "<div class=\"nopic\">run missing: " + escape(path) + "</div>";
+        if (!read_results_file(folder_, path, &bytes) || bytes.compare(0, 4, "GIF8") != 0)
+            return "<div class=\"nopic\">run missing: " + escape(path) + "</div>";
         if (bytes.size() > kReportGifMostBytes || gif_bytes_ + bytes.size() > kReportGifsMostBytes) {
             linked_gifs_++;
             return "<a class=\"run\" href=\"" + link(path) + "\">the run (GIF, " + megabytes(bytes.size()) +
@@ -204,14 +198,23 @@ const char kScript[] = R"(
 })();
 )";
 
+// A share as a percentage with enough decimals to show a single pixel.
+std::string percent(double share) {
+    double p = share * 100;
+    int decimals = p >= 1 ? 1 : p >= 0.01 ? 2 : std::min(8, (int)std::ceil(-std::log10(p)) + 1);
+    char text[48];
+    snprintf(text, sizeof text, "%.*f%%", decimals, p);
+    return text;
+}
+
+// What the comparison measured, in words.
 std::string measure(const Result &r) {
-    if (r.outcome != Outcome::Passed && r.outcome != Outcome::Differs) return "";
-    if (r.differing_share <= 0 && r.outcome == Outcome::Passed) return "";
-    char text[96];
-    snprintf(text, sizeof text, "%.2f%% of pixels differ", r.differing_share * 100);
+    bool differs = r.outcome == Outcome::Differs;
+    if (!differs && r.outcome != Outcome::Passed) return "";
+    if (r.differing_share <= 0)
+        return differs && r.transcript_line > 0 ? "The frames are the solution's; the transcript differs." : "";
     std::string where = r.checkpoint ? " at frame " + std::to_string(r.checkpoint) : " in the last frame";
-    return std::string(text) + (r.differing_share > 0 ? where : "") +
-           (r.outcome == Outcome::Passed ? ", within the tolerance" : "");
+    return percent(r.differing_share) + " of pixels differ" + where + (differs ? "" : ", within the tolerance");
 }
 
 std::string cell(const Result &r, Pictures &pictures) {

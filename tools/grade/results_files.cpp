@@ -3,6 +3,7 @@
 // with a sentence rather than half-read.
 #include "results_files.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -166,13 +167,25 @@ std::string csv_cell(const std::string &text) {
     return out + "\"";
 }
 
-std::string csv_number(double value, int decimals) {
+std::string csv_number(const char *format, double value) {
     char text[64];
-    snprintf(text, sizeof text, "%.*f", decimals, value);
+    snprintf(text, sizeof text, format, value);
     return text;
 }
 
 }  // namespace
+
+bool read_results_file(const std::string &folder, const std::string &path, std::string *bytes) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path base = fs::canonical(folder, ec), real = fs::canonical(folder + "/" + path, ec);
+    if (ec || !fs::is_regular_file(real, ec)) return false;
+    auto rest = std::mismatch(base.begin(), base.end(), real.begin(), real.end());
+    if (rest.first != base.end()) return false;
+    std::ifstream in(real, std::ios::binary);
+    bytes->assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return in.good() || in.eof();
+}
 
 bool write_whole_file(const std::string &path, const std::string &text, std::string *error) {
     OutputFile file;
@@ -187,8 +200,8 @@ std::string results_csv(const std::vector<Result> &results) {
         "transcript\r\n";
     for (const Result &r : results) {
         out += csv_cell(r.learner) + "," + csv_cell(r.script) + "," + outcome_name(r.outcome) + "," +
-               csv_number(r.differing_share * 100, 3) + "," + std::to_string(r.checkpoint) + "," +
-               csv_number(r.build_seconds, 2) + "," + csv_number(r.run_seconds, 2) + "," +
+               csv_number("%.6g", r.differing_share * 100) + "," + std::to_string(r.checkpoint) + "," +
+               csv_number("%.2f", r.build_seconds) + "," + csv_number("%.2f", r.run_seconds) + "," +
                csv_cell(r.detail) + "," + csv_cell(r.transcript_words) + "\r\n";
     }
     return out;

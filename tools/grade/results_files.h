@@ -20,6 +20,11 @@ bool write_results(const std::string &folder, const Summary &summary, const std:
 bool read_results(const std::string &folder, Summary *summary, std::vector<Result> *results,
                   std::string *error);
 
+// Reads folder/path when it is a file whose real place is inside folder: a
+// symbolic link a learner's program left in its outputs cannot lead the
+// report, or a merge, to a file of the teacher's.
+bool read_results_file(const std::string &folder, const std::string &path, std::string *bytes);
+
 // Writes text to path under a temporary name, renamed into place only when whole.
 bool write_whole_file(const std::string &path, const std::string &text, std::string *error);
 
