@@ -13,7 +13,7 @@ namespace grade {
 // A GIF larger than this stays out of report.html and is linked beside it.
 constexpr size_t kReportGifMostBytes = 2 << 20;
 // Nor do GIFs go in once those inside have come to this.
-constexpr size_t kReportGifsMostBytes = 16 << 20;
+constexpr size_t kReportGifsMostBytes = 8 << 20;
 
 // Writes folder/report.html (whole or not at all), reading the pictures the
 // results name from the folder.
