@@ -112,8 +112,9 @@ public:
     std::string gif(const std::string &path) {
         std::string bytes;
         if (path.empty()) return "";
-        if (!read_results_file(folder_, path, &bytes) || bytes.compare(0, 4, "GIF8") != 0)
+        if (!read_results_file(folder_, path, &bytes))
             return "<div class=\"nopic\">run missing: " + escape(path) + "</div>";
+        if (bytes.compare(0, 4, "GIF8") != 0) return "<div class=\"nopic\">run not a GIF: " + escape(path) + "</div>";
         if (bytes.size() > kReportGifMostBytes || gif_bytes_ + bytes.size() > kReportGifsMostBytes) {
             linked_gifs_++;
             return "<a class=\"run\" href=\"" + link(path) + "\">the run (GIF, " + megabytes(bytes.size()) +
@@ -224,12 +225,12 @@ std::string cell(const Result &r, Pictures &pictures) {
     std::string m = measure(r);
     if (!m.empty()) html += "<div class=\"measure\">" + m + "</div>";
     if (!r.detail.empty()) html += "<div class=\"detail\">" + escape(r.detail) + "</div>";
-    std::string figures = pictures.figure(r.frame, "yours") + pictures.figure(r.expected_frame, "solution") +
+    std::string figures = pictures.figure(r.frame, "learner's") + pictures.figure(r.expected_frame, "solution's") +
                           pictures.figure(r.difference, "difference");
     if (!figures.empty()) html += "<div class=\"pics\">" + figures + "</div>";
     if (r.transcript_line > 0) {
         html += "<div class=\"lines\">Transcript line " + std::to_string(r.transcript_line) +
-                ", yours:<code>" + escape(r.learner_line) + "</code>the solution's:<code>" +
+                ", the learner's:<code>" + escape(r.learner_line) + "</code>the solution's:<code>" +
                 escape(r.expected_line) + "</code>";
         if (!r.transcript_words.empty()) html += "<span class=\"words\">" + escape(r.transcript_words) + "</span>";
         html += "</div>";
