@@ -110,6 +110,9 @@ bool merge_results(const std::vector<std::string> &shards, const std::string &ou
                      joined(merged.scripts) + ": shards must grade the same task";
             return false;
         }
+        if (summary.title != merged.title)
+            fprintf(stderr, "kaplo_grade merge: %s is titled \"%s\", %s \"%s\": the report takes the first\n",
+                    shard.c_str(), summary.title.c_str(), shards[0].c_str(), merged.title.c_str());
         merged.sandboxed = merged.sandboxed && summary.sandboxed;
         if (std::find(sandboxes.begin(), sandboxes.end(), summary.sandbox) == sandboxes.end())
             sandboxes.push_back(summary.sandbox);
