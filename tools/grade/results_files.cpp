@@ -197,7 +197,7 @@ bool write_whole_file(const std::string &path, const std::string &text, std::str
 std::string results_csv(const std::vector<Result> &results) {
     std::string out =
         "\xEF\xBB\xBFlearner,script,outcome,differing_percent,checkpoint,build_seconds,run_seconds,detail,"
-        "transcript\r\n";
+        "transcript_words\r\n";
     for (const Result &r : results) {
         out += csv_cell(r.learner) + "," + csv_cell(r.script) + "," + outcome_name(r.outcome) + "," +
                csv_number("%.6g", r.differing_share * 100) + "," + std::to_string(r.checkpoint) + "," +
