@@ -16,6 +16,8 @@ packages=(
     inotify-tools
     # The class grader: its results files, and the sandbox its runs go in.
     nlohmann-json3-dev bubblewrap
+    # and GLib's base64, for the pictures inside its report (HarfBuzz needs GLib as well).
+    libglib2.0-dev
 )
 # Extra groups, asked for by name: windows (cross build, Wine, screenshots), fuzz (clang),
 # bench (ImageMagick and Pango with Cairo, which benchmarks race against), arm (the aarch64 cross compiler,
@@ -27,7 +29,7 @@ for group in "$@"; do
         fuzz) packages+=(clang libclang-rt-dev) ;;
         bench) packages+=(imagemagick libpango1.0-dev libcairo2-dev) ;;
         arm) packages+=(g++-aarch64-linux-gnu qemu-user file libfreetype-dev:arm64 libfontconfig-dev:arm64
-                        libharfbuzz-dev:arm64 libfribidi-dev:arm64 libpng-dev:arm64 libgif-dev:arm64 libgtest-dev:arm64 libstdc++6:arm64) ;;
+                        libharfbuzz-dev:arm64 libfribidi-dev:arm64 libpng-dev:arm64 libgif-dev:arm64 libglib2.0-dev:arm64 libgtest-dev:arm64 libstdc++6:arm64) ;;
         web) packages+=(emscripten chromium python3)
              # node and npm: Debian's, unless a node is already installed (it brings npm).
              command -v node > /dev/null && command -v npm > /dev/null || packages+=(nodejs npm) ;;
