@@ -119,4 +119,14 @@ TEST(FaultyProgramRun, ExitingWithoutKaploEndKeepsWholeOutputs) {
     expect_clean(dir, "no_end");
 }
 
+TEST(FaultyProgramRun, ProcessesLeftRunningAreNamedAndTheStatusStays) {
+    TempDir dir;
+    EXPECT_EQ(run_program(dir, program("leaves_child"), "--kaplo-script=" + kScript), 0);
+    std::string said = slurp(dir / "stderr.txt");
+    EXPECT_TRUE(has(said, "kaplo: the program left 1 process running when it ended; the run ended them.\n"
+                          "kaplo: A program should wait for the processes it starts (waitpid), or start none.\n"))
+        << said;
+    expect_clean(dir, "leaves_child");
+}
+
 }  // namespace
