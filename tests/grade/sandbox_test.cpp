@@ -121,6 +121,7 @@ TEST_P(BothModes, DeadlineAndLeftoversEndTheWholeTree) {
     r = shell(mode, folder, ": bomb-4714; b() { b | b & }; b; sleep 30", bomb);
     ASSERT_TRUE(r.started) << r.error;
     EXPECT_LT(r.seconds, 3.5);
+    EXPECT_NE(r.output.find("Cannot fork"), std::string::npos) << "the bound on processes did not hold";
     EXPECT_FALSE(running("bomb-4714"));
 }
 

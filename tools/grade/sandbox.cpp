@@ -81,12 +81,6 @@ int processes_of(uid_t uid) {
     return n;
 }
 
-std::string number(double v) {
-    char text[32];
-    snprintf(text, sizeof text, "%.3f", v);
-    return text;
-}
-
 // bubblewrap's options: the system's programs and libraries read-only, a
 // private /tmp, no network, its own processes, and the job's folders.
 std::vector<std::string> bubblewrap_options(const SandboxJob &job, const SandboxLimits &limits) {
@@ -182,12 +176,13 @@ bool drain(int fd, std::string *into, size_t keep, bool *cut) {
     return true;
 }
 
-std::string error_words(const KeeperReport &r, const SandboxJob &job) {
+std::string error_words(const KeeperReport &r, const SandboxJob &job, const std::string &launched) {
     std::string why = strerror(r.error);
     switch (r.stage) {
     case KeeperReport::Setup:
         return "cannot prepare the run in " + job.cwd + ": " + why;
     case KeeperReport::Launch:
+        return "cannot start the sandbox (" + launched + "): " + why;
     case KeeperReport::Keeper:
         return "cannot start the sandbox: " + why;
     default:
@@ -208,14 +203,14 @@ SandboxRun sandbox_run(const SandboxMode &mode, const SandboxJob &job, const San
         run.error = "bubblewrap is not installed";
         return run;
     }
-    // The whole command line: [bwrap OPTIONS] KEEPER FLAG 3 SECONDS MEMORY -- COMMAND...
+    // The whole command line: [bwrap OPTIONS] KEEPER FLAG 3 MILLISECONDS MEMORY -- COMMAND...
     std::vector<std::string> args;
     if (mode.isolated) {
         args.push_back(bubblewrap);
         for (std::string &o : bubblewrap_options(job, limits)) args.push_back(std::move(o));
         args.push_back("--");
     }
-    args.insert(args.end(), {self_path(), sandbox_keeper_flag(), "3", number(limits.seconds),
+    args.insert(args.end(), {self_path(), sandbox_keeper_flag(), "3", std::to_string(std::llround(limits.seconds * 1000)),
                              std::to_string(limits.memory_bytes), "--"});
     args.insert(args.end(), job.argv.begin(), job.argv.end());
     std::vector<std::string> env = environment(mode, job);
@@ -282,9 +277,9 @@ SandboxRun sandbox_run(const SandboxMode &mode, const SandboxJob &job, const San
         run.timed_out = run.timed_out || r.timed_out;
         run.left_behind = r.left_behind;
     } else if (r.stage != KeeperReport::None) {
-        run.error = error_words(r, job);
+        run.error = error_words(r, job, args[0]);
     } else if (run.timed_out) {
-        run.error = "the sandbox did not start within " + number(limits.seconds) + " s";
+        run.error = "the sandbox did not start within " + std::to_string(std::llround(limits.seconds)) + " s";
     } else {
         // bubblewrap itself refused (its message is in the output), or the
         // keeper died before it could report.

@@ -7,7 +7,7 @@
 // deadline, counts the processes still running once it has ended, kills the
 // whole tree, and writes what happened to the grader on a pipe.
 //
-//   EXE --kaplo-sandbox-keeper REPORT_FD SECONDS MEMORY_BYTES -- COMMAND...
+//   EXE --kaplo-sandbox-keeper REPORT_FD MILLISECONDS MEMORY_BYTES -- COMMAND...
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -117,7 +117,7 @@ void send(int fd, const KeeperReport &r) {
 int keep(int argc, char **argv) {
     if (argc < 7 || strcmp(argv[5], "--") != 0) return 125;
     int report_fd = atoi(argv[2]);
-    double seconds = atof(argv[3]);
+    double seconds = atoll(argv[3]) / 1000.0;
     long long memory = atoll(argv[4]);
     char **command = argv + 6;
     fcntl(report_fd, F_SETFD, FD_CLOEXEC);  // the command never sees it
