@@ -129,4 +129,15 @@ TEST(FaultyProgramRun, ProcessesLeftRunningAreNamedAndTheStatusStays) {
     expect_clean(dir, "leaves_child");
 }
 
+TEST(FaultyProgramRun, AProgramRunsUnderABoundOnAddressSpace) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's shadow memory alone is past any such bound";
+#endif
+    // As a grader runs learners' programs: 1 GiB of address space.
+    TempDir dir;
+    EXPECT_EQ(run_program(dir, "prlimit --as=1073741824 " + program("no_end"), kOutputs), 0)
+        << slurp(dir / "stderr.txt");
+    EXPECT_EQ(last_line(slurp(dir / "run.log")), "step 7");
+}
+
 }  // namespace
