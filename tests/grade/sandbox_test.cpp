@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "sandbox.h"
 
@@ -148,6 +149,20 @@ TEST_P(BothModes, BoundsOnOutputMemoryAndFiles) {
     r = grade::sandbox_run(mode, SandboxJob{{folder.path + "/missing"}, folder.path, {folder.path}, {}, {}}, small);
     EXPECT_FALSE(r.started);
     EXPECT_NE(r.error.find("missing: No such file"), std::string::npos) << r.error;
+}
+
+TEST_P(BothModes, JobsAtOnceSeeOnlyTheirOwnDescriptors) {
+    // Run from two threads at once: no job's pipe reaches another job, nor the
+    // keeper's report pipe the command.
+    std::string outputs[2];
+    auto jobs = [&](int i) {
+        for (int n = 0; n < 3; ++n) outputs[i] += shell(mode, folder, "ls /proc/$$/fd | tr '\\n' ' '").output + "|";
+    };
+    std::thread other(jobs, 1);
+    jobs(0);
+    other.join();
+    EXPECT_EQ(outputs[0], "0 1 2 |0 1 2 |0 1 2 |");
+    EXPECT_EQ(outputs[1], outputs[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sandbox, BothModes, testing::Values(true, false),
