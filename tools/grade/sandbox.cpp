@@ -81,6 +81,15 @@ int processes_of(uid_t uid) {
     return n;
 }
 
+// The first folder above a path that other users cannot pass; empty when none.
+std::string closed_above(const std::filesystem::path &path) {
+    for (std::filesystem::path up = path.parent_path();; up = up.parent_path()) {
+        struct stat st;
+        if (stat(up.c_str(), &st) == 0 && !(st.st_mode & S_IXOTH)) return up.string();
+        if (up == up.root_path() || up.empty()) return "";
+    }
+}
+
 // bubblewrap's options: the system's programs and libraries read-only, a
 // private /tmp, no network, its own processes, and the job's folders.
 std::vector<std::string> bubblewrap_options(const SandboxJob &job, const SandboxLimits &limits) {
@@ -296,16 +305,12 @@ bool sandbox_prepare_folder(const std::string &path, std::string *error) {
         return false;
     }
     if (!as_root()) return true;  // the commands run as the grader's own user
-    // Every folder above must let the sandbox's user pass.
     std::filesystem::path absolute = std::filesystem::absolute(path, e);
-    for (std::filesystem::path up = absolute.parent_path();; up = up.parent_path()) {
-        struct stat st;
-        if (stat(up.c_str(), &st) == 0 && !(st.st_mode & S_IXOTH)) {
-            *error = std::string("the sandbox's user (") + kNobodyName + ") cannot reach " + path + ": " +
-                     up.string() + " is closed to other users; grade in a folder that is not inside it";
-            return false;
-        }
-        if (up == up.root_path() || up.empty()) break;
+    std::string closed = closed_above(absolute);
+    if (!closed.empty()) {
+        *error = std::string("the sandbox's user (") + kNobodyName + ") cannot reach " + path + ": " + closed +
+                 " is closed to other users; grade in a folder that is not inside it";
+        return false;
     }
     auto own = [&](const std::filesystem::path &p) {
         if (lchown(p.c_str(), kNobody, kNobody) != 0) {
@@ -332,6 +337,14 @@ SandboxMode sandbox_probe(bool wanted) {
                          "its user" + who + " can";
     if (!wanted) {
         mode.words = "the sandbox was turned off (--no-sandbox); " + bounds;
+        return mode;
+    }
+    // Each job starts this program again as the sandbox's user.
+    std::string closed = as_root() ? closed_above(self_path()) : "";
+    if (!closed.empty()) {
+        mode.words = "no build or run can start: the user " + std::string(kNobodyName) + " cannot reach " +
+                     self_path() + " (" + closed + " is closed to other users); install the grader, or build it "
+                     "in a folder others can read";
         return mode;
     }
     std::string bubblewrap = find_program("bwrap"), truth = find_program("true");
