@@ -25,6 +25,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,7 +40,7 @@ namespace {
 
 struct Proc {
     pid_t parent = 0;
-    bool zombie = false;
+    bool zombie = false;  // ended, or ending: a kill it has not yet died of is pending
 };
 
 // Every process this keeper can see, with its parent.
@@ -55,11 +56,17 @@ std::map<pid_t, Proc> processes() {
         std::string line;
         if (!std::getline(stat, line)) continue;
         // "pid (name) S ppid ...": the name may hold spaces and parentheses.
+        // The 31st field holds the signals pending for it.
         size_t paren = line.rfind(')');
         if (paren == std::string::npos || paren + 4 > line.size()) continue;
+        std::istringstream fields(line.substr(paren + 2));
+        std::string state, field;
         Proc p;
-        p.zombie = line[paren + 2] == 'Z' || line[paren + 2] == 'X';
-        p.parent = (pid_t)atol(line.c_str() + paren + 4);
+        fields >> state >> p.parent;
+        for (int i = 5; i <= 31 && fields >> field; ++i) {
+        }
+        bool killed = (strtoull(field.c_str(), nullptr, 10) >> (SIGKILL - 1)) & 1;
+        p.zombie = state == "Z" || state == "X" || killed;
         all[(pid_t)pid] = p;
     }
     closedir(d);
