@@ -83,6 +83,7 @@ constexpr uint32_t kGdiMaxSlots = uint32_t(kGdiIndexMask) - 1;  // index + 1 fil
 struct GdiTable {
     GdiObject *slots = nullptr;  // the reserved range; the first `used` slots are usable
     uint32_t used = 0;           // slots made usable so far, live or free
+    uint32_t capacity = 0;       // slots the range holds: kGdiMaxSlots, or fewer under a memory bound
     uint32_t free_head = 0;      // the most recently freed slot + 1, 0 when none is free
     int live[6] = {};            // non-stock objects per kind
     HGDIOBJ stock[18] = {};

@@ -4,7 +4,8 @@
 // run's own clears away the child's temporary files and keeps what it wrote
 // so far under names that say so: the transcript and the frames index up to
 // the fault, the GIF up to its last whole frame, and the last frame drawn.
-// Then it says, in words, how the run ended.
+// Then it says, in words, how the run ended, and whether the program left
+// processes running.
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -240,6 +241,7 @@ int run_headless_watched(const RunOptions &o, HINSTANCE instance, char *command_
     std::string now;
     if (!copied.empty() && read_file(kScriptName, &now) && now == copied) remove(kScriptName);
     if (!kept.empty()) words += "kaplo: what the run wrote until then is kept in " + listing(kept) + ".\n";
+    if (outcome.left_behind > 0) words += words_left_processes(outcome.left_behind);
     fputs(words.c_str(), stderr);
     if (outcome.end == ChildOutcome::Signalled || outcome.end == ChildOutcome::Interrupted)
         die_like(outcome.signal);

@@ -106,3 +106,9 @@ std::string words_cannot_start(const std::string &error) {
     return run_words(error + "; nothing was run.",
                      "Choose a file or folder you can write to, or fix the name.");
 }
+
+std::string words_left_processes(int count) {
+    return run_words("the program left " + std::to_string(count) + (count == 1 ? " process" : " processes") +
+                         " running when it ended; the run ended them.",
+                     "A program should wait for the processes it starts (waitpid), or start none.");
+}

@@ -26,5 +26,7 @@ std::string words_bound_frames(long long frames);
 std::string words_output_bound(const char *what, long long megabytes);
 std::string words_write_failed(const std::string &error);
 std::string words_not_ending(bool drawing);
+// The program ended with processes of its own still running, which the run ended.
+std::string words_left_processes(int count);
 // A file that could not be written before the run started.
 std::string words_cannot_start(const std::string &error);

@@ -2,6 +2,8 @@
 // pidfd to wait on with a deadline, and the heartbeat in shared memory.
 #include "run/supervisor.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -34,6 +36,32 @@ void note_stop(int sig) { stop_signal = sig; }
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 using Clock = std::chrono::steady_clock;
+
+// How many processes of a group are running (not zombies), from /proc.
+int running_in_group(pid_t group) {
+    int n = 0;
+    DIR *d = opendir("/proc");
+    while (dirent *e = d ? readdir(d) : nullptr) {
+        if (e->d_name[0] < '1' || e->d_name[0] > '9') continue;
+        char path[300], line[512];
+        snprintf(path, sizeof path, "/proc/%s/stat", e->d_name);
+        int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        ssize_t len = read(fd, line, sizeof line - 1);
+        close(fd);
+        if (len <= 0) continue;
+        line[len] = 0;
+        // "pid (name) S ppid pgrp ...": the name may hold parentheses.
+        const char *paren = strrchr(line, ')');
+        char state;
+        int parent, its_group;
+        if (paren && sscanf(paren + 1, " %c %d %d", &state, &parent, &its_group) == 3 && its_group == group &&
+            state != 'Z' && state != 'X')
+            ++n;
+    }
+    if (d) closedir(d);
+    return n;
+}
 double since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 }  // namespace
@@ -116,6 +144,7 @@ ChildOutcome Supervisor::run(const SupervisorLimits &limits, const std::function
     }
     if (pidfd >= 0) close(pidfd);
     for (int i = 0; i < 3; ++i) sigaction(kStopSignals[i], &old[i], nullptr);
+    if (out.end == ChildOutcome::NotStarted) out.left_behind = running_in_group(pid);
     kill(-pid, SIGKILL);  // whatever the child left running in its group
     out.seconds = since(start);
     out.quiet_seconds = since(last_beat);

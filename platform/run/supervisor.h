@@ -31,6 +31,9 @@ struct ChildOutcome {
     double seconds = 0;        // real time the child ran
     double quiet_seconds = 0;  // real time since its last heartbeat (since its start if none)
     bool heartbeat_seen = false;
+    // Processes of the child's group still running when the child itself
+    // ended (Exited or Signalled); they are killed with the group all the same.
+    int left_behind = 0;
     std::string error;
 
     // A short name for the end: "exited with status 1", "crashed (signal SEGV)",

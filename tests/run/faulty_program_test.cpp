@@ -119,4 +119,25 @@ TEST(FaultyProgramRun, ExitingWithoutKaploEndKeepsWholeOutputs) {
     expect_clean(dir, "no_end");
 }
 
+TEST(FaultyProgramRun, ProcessesLeftRunningAreNamedAndTheStatusStays) {
+    TempDir dir;
+    EXPECT_EQ(run_program(dir, program("leaves_child"), "--kaplo-script=" + kScript), 0);
+    std::string said = slurp(dir / "stderr.txt");
+    EXPECT_TRUE(has(said, "kaplo: the program left 1 process running when it ended; the run ended them.\n"
+                          "kaplo: A program should wait for the processes it starts (waitpid), or start none.\n"))
+        << said;
+    expect_clean(dir, "leaves_child");
+}
+
+TEST(FaultyProgramRun, AProgramRunsUnderABoundOnAddressSpace) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's shadow memory alone is past any such bound";
+#endif
+    // As a grader runs learners' programs: 1 GiB of address space.
+    TempDir dir;
+    EXPECT_EQ(run_program(dir, "prlimit --as=1073741824 " + program("no_end"), kOutputs), 0)
+        << slurp(dir / "stderr.txt");
+    EXPECT_EQ(last_line(slurp(dir / "run.log")), "step 7");
+}
+
 }  // namespace

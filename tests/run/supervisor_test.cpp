@@ -57,6 +57,20 @@ TEST(Supervisor, TellsEachEndAndLeavesNothingRunning) {
     ASSERT_GT(*grandchild, 0);
     EXPECT_TRUE(gone(*grandchild)) << "the child's own process is left running";
 
+    // A child that ends while a process it started still runs: counted, and
+    // ended with the group.
+    out = hangs.run(none, [&] {
+        pid_t pid = fork();
+        if (pid == 0) pause();
+        *grandchild = pid;
+        return 0;
+    });
+    EXPECT_EQ(out.end, ChildOutcome::Exited);
+    EXPECT_EQ(out.left_behind, 1);
+    EXPECT_TRUE(gone(*grandchild)) << "the process the child left is still running";
+    EXPECT_EQ(words_left_processes(2), "kaplo: the program left 2 processes running when it ended; the run ended them.\n"
+                                       "kaplo: A program should wait for the processes it starts (waitpid), or start none.\n");
+
     // One that keeps beating is told apart from one stuck in a loop.
     out = exits.run(one_second, [] {
         for (;;) supervisor_heartbeat(), usleep(1000);
