@@ -179,10 +179,10 @@ std::string first_build_error(const std::string &output) {
 }
 
 Build build_submission(const Submission &submission, const std::string &work, const Package &package,
-                       const SandboxMode &mode, const Task &task) {
+                       const SandboxMode &mode, const Task &task, int slot) {
     Build b;
     std::string src = work + "/src", error;
-    if (!make_folders(src, &error) || !sandbox_prepare_folder(work, &error)) {
+    if (!make_folders(src, &error) || !sandbox_prepare_folder(work, &error, slot)) {
         b.detail = error;
         return b;
     }
@@ -192,13 +192,14 @@ Build build_submission(const Submission &submission, const std::string &work, co
             return b;
         }
     }
-    if (!sandbox_prepare_folder(src, &error)) {
+    if (!sandbox_prepare_folder(src, &error, slot)) {
         b.detail = error;
         return b;
     }
     b.program = work + "/program";
     SandboxJob job;
     job.cwd = src;
+    job.slot = slot;
     job.writable = {work};
     job.readable = {package.prefix};
     job.argv = {"/usr/bin/c++", "-g", "-fdiagnostics-color=never", "-o", b.program};

@@ -46,7 +46,7 @@ struct Build {
 // Copies the submission's files into work/src and builds work/program
 // there, in the sandbox, within the task's build time and memory.
 Build build_submission(const Submission &submission, const std::string &work, const Package &package,
-                       const SandboxMode &mode, const Task &task);
+                       const SandboxMode &mode, const Task &task, int slot);
 
 // The first line of a compiler's output that says what went wrong, in a
 // teacher's words where it is about WinMain; "" when there is none.

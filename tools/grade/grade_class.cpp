@@ -7,10 +7,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <thread>
+
+#include <sys/stat.h>
 
 #include "build.h"
 #include "files.h"
@@ -73,11 +76,14 @@ int stop(const std::string &what) {
 // What a grade shares between its workers.
 struct Grading {
     Grading(const GradeOptions &o, const Task &t) : options(o), task(t) {}
+    ~Grading() {
+        if (!work.empty()) remove_tree(work);
+    }
     const GradeOptions &options;
     const Task &task;
     SandboxMode mode;
     Package package;
-    std::string work;  // scratch: out/.work
+    std::string work;  // scratch: a folder of its own under TMPDIR, removed at the end
     std::vector<std::string> scripts;  // folder names
     std::mutex lock;   // the timings and the terminal
     double build_s = 0, run_s = 0, judge_s = 0;
@@ -91,15 +97,14 @@ bool run_reference(Grading &g, const std::string &solution, const std::string &o
         *why = "the solution " + solution + ": " + s.problem;
         return false;
     }
-    Build b = build_submission(s, g.work + "/solution", g.package, g.mode, g.task);
+    Build b = build_submission(s, g.work + "/solution", g.package, g.mode, g.task, 0);
     if (!b.ok) {
         *why = "the solution did not build: " + b.detail;
         return false;
     }
     for (size_t k = 0; k < g.task.scripts.size(); ++k) {
         std::string dir = out_dir + "/" + g.scripts[k];
-        remove_tree(dir);
-        RunEnd e = run_program(b.program, g.task.scripts[k], dir, g.work + "/solution/scratch", g.task, g.mode, false);
+        RunEnd e = run_program(b.program, g.task.scripts[k], dir, g.work + "/solution/scratch", g.task, g.mode, false, 0);
         if (!e.finished || e.outcome == Outcome::LeftProcesses) {
             *why = "the solution's run on " + base_name(g.task.scripts[k]) + " did not end well: " +
                    (e.detail.empty() ? "it could not run" : e.detail);
@@ -112,7 +117,7 @@ bool run_reference(Grading &g, const std::string &solution, const std::string &o
 }
 
 // One learner: built, run on every script, judged; results[0..scripts).
-void grade_one(Grading &g, const Submission &s, int index, const std::string &root, Result *results) {
+void grade_one(Grading &g, const Submission &s, int index, int slot, const std::string &root, Result *results) {
     std::string folder = "runs/" + std::to_string(index + 1) + "-" + folder_name(s.name);
     std::string work = g.work + "/" + std::to_string(index + 1);
     size_t n = g.task.scripts.size();
@@ -121,7 +126,7 @@ void grade_one(Grading &g, const Submission &s, int index, const std::string &ro
         results[k].script = base_name(g.task.scripts[k]);
     }
     Build b;
-    if (s.problem.empty()) b = build_submission(s, work, g.package, g.mode, g.task);
+    if (s.problem.empty()) b = build_submission(s, work, g.package, g.mode, g.task, slot);
     double run_s = 0, judge_s = 0;
     for (size_t k = 0; k < n; ++k) {
         Result &r = results[k];
@@ -138,7 +143,7 @@ void grade_one(Grading &g, const Submission &s, int index, const std::string &ro
         }
         std::string run_rel = folder + "/" + g.scripts[k];
         RunEnd e = run_program(b.program, g.task.scripts[k], root + "/" + run_rel, work + "/scratch", g.task, g.mode,
-                               g.options.gifs);
+                               g.options.gifs, slot);
         run_s += e.seconds;
         Clock::time_point judged = Clock::now();
         judge_run(root, run_rel, "solution/" + g.scripts[k], g.task, e, &r);
@@ -170,7 +175,7 @@ int grade_all(Grading &g, std::vector<Submission> submissions, const std::string
     std::vector<int> order;  // learners by index, taken by the workers in turn
     size_t next = 0, done = 0;
     std::mutex take;
-    auto work = [&] {
+    auto work = [&](int slot) {
         for (;;) {
             size_t i;
             {
@@ -178,7 +183,7 @@ int grade_all(Grading &g, std::vector<Submission> submissions, const std::string
                 if (next >= mine.size()) return;
                 i = next++;
             }
-            grade_one(g, mine[i], (int)i, out, &results[i * n]);
+            grade_one(g, mine[i], (int)i, slot, out, &results[i * n]);
             std::lock_guard<std::mutex> hold(take);
             ++done;
             if (one_row) {
@@ -195,8 +200,8 @@ int grade_all(Grading &g, std::vector<Submission> submissions, const std::string
     };
     int jobs = std::max(1, std::min<int>(g.options.jobs, (int)mine.size()));
     std::vector<std::thread> workers;
-    for (int j = 1; j < jobs; ++j) workers.emplace_back(work);
-    work();
+    for (int j = 1; j < jobs; ++j) workers.emplace_back(work, j);
+    work(0);
     for (std::thread &t : workers) t.join();
     double graded_s = since(start);
 
@@ -224,8 +229,6 @@ int grade_all(Grading &g, std::vector<Submission> submissions, const std::string
 
 // The common start: the sandbox, the package, the folders. False: stop.
 bool prepare(Grading &g, std::string *why) {
-    g.mode = sandbox_probe(g.options.sandbox);
-    fprintf(stderr, "kaplo: %s\n", g.mode.words.c_str());
     if (g.task.scripts.empty()) {
         *why = "no script to run the programs on: name one with --script FILE or in the task file";
         return false;
@@ -239,10 +242,25 @@ bool prepare(Grading &g, std::string *why) {
         fclose(f);
     }
     g.scripts = script_folders(g.task);
-    g.work = g.options.out + "/.work";
-    remove_tree(g.work);
-    return make_folders(g.work, why) && sandbox_prepare_folder(g.work, why) &&
-           find_package(g.options.package, &g.package, why);
+    // The builds and runs happen in a folder of the grade's own under TMPDIR,
+    // which the sandbox's users can reach wherever the report goes.
+    const char *tmp = getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/kaplo-grade-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end() + 1);
+    if (!mkdtemp(name.data())) {
+        *why = "cannot make a work folder like " + pattern + ": " + strerror(errno);
+        return false;
+    }
+    g.work = name.data();
+    chmod(g.work.c_str(), 0755);
+    std::error_code e;
+    std::string keeper = sandbox_reachable(std::filesystem::read_symlink("/proc/self/exe", e), g.work, why);
+    if (keeper.empty()) return false;
+    sandbox_use_keeper(keeper);
+    g.mode = sandbox_probe(g.options.sandbox);
+    fprintf(stderr, "kaplo: %s\n", g.mode.words.c_str());
+    std::string package = sandbox_reachable(g.options.package, g.work, why);
+    return !package.empty() && find_package(package, &g.package, why);
 }
 
 std::string title_of(const Task &task, const std::string &fallback) {
@@ -259,12 +277,9 @@ int grade_class(const GradeOptions &options, const Task &task, const std::string
     if (!list_submissions(folder, &submissions, &why) || !prepare(g, &why)) return stop(why);
     fprintf(stderr, "kaplo: building and running the solution %s\n", solution.c_str());
     if (!run_reference(g, solution, options.out + "/solution", &why)) {
-        remove_tree(g.work);
         return stop(why + "\nkaplo: nothing to compare the class with: mend the solution first");
     }
-    int status = grade_all(g, submissions, title_of(task, base_name(folder)), false);
-    remove_tree(g.work);
-    return status;
+    return grade_all(g, submissions, title_of(task, base_name(folder)), false);
 }
 
 int check_program(const GradeOptions &options, const Task &task, const std::string &program) {
@@ -281,9 +296,7 @@ int check_program(const GradeOptions &options, const Task &task, const std::stri
         remove_tree(to);
         if (!copy_tree(from, to, &why)) return stop("cannot copy the task's expected frames: " + why);
     }
-    int status = grade_all(g, {submission_of(program)}, title_of(task, base_name(program)), true);
-    remove_tree(g.work);
-    return status;
+    return grade_all(g, {submission_of(program)}, title_of(task, base_name(program)), true);
 }
 
 int make_expected(const GradeOptions &options, const Task &task, const std::string &solution) {
@@ -292,11 +305,7 @@ int make_expected(const GradeOptions &options, const Task &task, const std::stri
     Grading g(o, task);
     std::string why;
     if (task.expected.empty()) return stop("the task file names no folder for the expected frames (expected FOLDER)");
-    if (!prepare(g, &why) || !run_reference(g, solution, task.expected, &why)) {
-        remove_tree(g.work);
-        return stop(why);
-    }
-    remove_tree(g.work);
+    if (!prepare(g, &why) || !run_reference(g, solution, task.expected, &why)) return stop(why);
     fprintf(stderr, "kaplo: the solution's frames and transcripts are in %s: ship that folder with the task file\n",
             task.expected.c_str());
     return 0;

@@ -9,9 +9,9 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
-#include <fstream>
 
 #include "build.h"
+#include "files.h"
 
 namespace grade {
 
@@ -84,40 +84,42 @@ RunEnd classify_run(const SandboxRun &ran, const Task &task) {
 }
 
 RunEnd run_program(const std::string &program, const std::string &script, const std::string &out_dir,
-                   const std::string &scratch, const Task &task, const SandboxMode &mode, bool gif) {
+                   const std::string &scratch, const Task &task, const SandboxMode &mode, bool gif, int slot) {
     RunEnd failed;
-    std::string error;
-    if (!make_folders(out_dir, &error) || !make_folders(scratch, &error) ||
-        !sandbox_prepare_folder(out_dir, &error) || !sandbox_prepare_folder(scratch, &error)) {
+    std::string error, staged = scratch + "-out";
+    remove_tree(staged);
+    remove_tree(scratch);
+    if (!make_folders(staged, &error) || !make_folders(scratch, &error) ||
+        !copy_file(script, scratch + "/KAPLO.SCR", &error) || !sandbox_prepare_folder(staged, &error, slot) ||
+        !sandbox_prepare_folder(scratch, &error, slot)) {
         failed.detail = error;
         return failed;
     }
-    {
-        std::ifstream in(script, std::ios::binary);
-        std::ofstream out(scratch + "/KAPLO.SCR", std::ios::binary | std::ios::trunc);
-        if (!in || !out || !(out << in.rdbuf()) || !out.flush()) {
-            failed.detail = "cannot copy the script " + script;
-            return failed;
-        }
-    }
-    sandbox_prepare_folder(scratch + "/KAPLO.SCR", &error);
     SandboxJob job;
     job.cwd = scratch;
-    job.writable = {scratch, out_dir};
+    job.slot = slot;
+    job.writable = {scratch, staged};
     job.readable = {program};
     job.argv = {program, "--kaplo-script=KAPLO.SCR", "--kaplo-clock=" + task.clock,
-                "--kaplo-log=" + out_dir + "/" + kTranscript,
+                "--kaplo-log=" + staged + "/" + kTranscript,
                 "--kaplo-timeout=" + std::to_string((long long)std::ceil(task.run_seconds)),
                 "--kaplo-max-ms=" + std::to_string(task.max_ms)};
-    if (task.checkpoints.kind == Checkpoints::Last) job.argv.push_back("--kaplo-last-frame=" + out_dir + "/" + kLastFrame);
-    else job.argv.push_back("--kaplo-frames=" + out_dir + "/" + kFramesDir);
-    if (gif) job.argv.push_back("--kaplo-gif=" + out_dir + "/" + kGif);
+    if (task.checkpoints.kind == Checkpoints::Last) job.argv.push_back("--kaplo-last-frame=" + staged + "/" + kLastFrame);
+    else job.argv.push_back("--kaplo-frames=" + staged + "/" + kFramesDir);
+    if (gif) job.argv.push_back("--kaplo-gif=" + staged + "/" + kGif);
     if (task.max_frames > 0) job.argv.push_back("--kaplo-max-frames=" + std::to_string(task.max_frames));
     SandboxLimits limits;
     limits.seconds = task.run_seconds + 10;  // the layer's own timeout comes first, with its words
     limits.memory_bytes = task.memory_mb << 20;
     limits.processes = 32;
     RunEnd e = classify_run(sandbox_run(mode, job, limits), task);
+    remove_tree(out_dir);
+    if (!copy_tree(staged, out_dir, &error)) {
+        e.finished = false;
+        e.outcome = Outcome::NotRun;
+        e.detail = error;
+    }
+    remove_tree(staged);
     remove_tree(scratch);
     return e;
 }

@@ -25,9 +25,11 @@ struct RunEnd {
 };
 
 // Runs program on script with its outputs in out_dir (which it makes), from
-// a scratch folder scratch (made, and emptied after).
+// a scratch folder scratch (made, and removed after, with scratch-out, where
+// the outputs are made before they are copied to out_dir: the sandbox's
+// users need not reach out_dir). slot: the worker (sandbox_prepare_folder).
 RunEnd run_program(const std::string &program, const std::string &script, const std::string &out_dir,
-                   const std::string &scratch, const Task &task, const SandboxMode &mode, bool gif);
+                   const std::string &scratch, const Task &task, const SandboxMode &mode, bool gif, int slot);
 
 // How a run ended, from the layer's words and the sandbox's account.
 RunEnd classify_run(const SandboxRun &ran, const Task &task);

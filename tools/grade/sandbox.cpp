@@ -32,9 +32,12 @@ namespace grade {
 
 namespace {
 
-// The user a root grader runs the commands as.
+// The user a root grader runs the commands as; jobs beside the first run as
+// users from kFirstOwnUser on, which have no account (their files are the
+// grader's to read and remove).
 constexpr uid_t kNobody = 65534;
 constexpr const char *kNobodyName = "nobody";
+constexpr uid_t kFirstOwnUser = 2000000000;
 // bubblewrap's own processes beside the command's (the outer one, its init, the keeper).
 constexpr int kOwnProcesses = 4;
 // Time the keeper has beyond the deadline to report before it is killed.
@@ -43,6 +46,12 @@ constexpr double kGraceSeconds = 3;
 using Clock = std::chrono::steady_clock;
 
 bool as_root() { return geteuid() == 0; }
+
+// The user a job of a worker runs as.
+uid_t user_of(int slot) {
+    if (!as_root()) return getuid();
+    return slot <= 0 ? kNobody : kFirstOwnUser + (uid_t)slot;
+}
 
 // The first folder of the PATH with the program; empty when none has it.
 std::string find_program(const std::string &name) {
@@ -59,14 +68,16 @@ std::string find_program(const std::string &name) {
     }
 }
 
-// This executable, which is also the keeper.
-const std::string &self_path() {
-    static const std::string path = [] {
+// The keeper's path: this executable, or a copy of it the sandbox's users
+// can reach (set before any job starts).
+std::string &keeper_path() {
+    static std::string path = [] {
         std::error_code e;
         return std::filesystem::read_symlink("/proc/self/exe", e).string();
     }();
     return path;
 }
+const std::string &self_path() { return keeper_path(); }
 
 // How many processes a user runs now.
 int processes_of(uid_t uid) {
@@ -154,7 +165,7 @@ std::vector<char *> pointers(std::vector<std::string> &strings) {
 
 // Everything the child does between fork and exec (async-signal-safe only).
 [[noreturn]] void child(pid_t parent, int in_fd, int out_fd, int report_fd, const char *dir, const rlimit *bounds,
-                        const char *program, char *const argv[], char *const envp[]) {
+                        uid_t user, const char *program, char *const argv[], char *const envp[]) {
     setsid();  // a group of its own, and no terminal to type into
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(127);
@@ -167,7 +178,7 @@ std::vector<char *> pointers(std::vector<std::string> &strings) {
     setrlimit(RLIMIT_FSIZE, &bounds[1]);
     setrlimit(RLIMIT_NPROC, &bounds[2]);
     if (chdir(dir) != 0) fail_in_child(3, KeeperReport::Setup);
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0))
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(user) != 0 || setuid(user) != 0))
         fail_in_child(3, KeeperReport::Setup);
     execve(program, argv, envp);
     fail_in_child(3, KeeperReport::Launch);
@@ -225,7 +236,7 @@ SandboxRun sandbox_run(const SandboxMode &mode, const SandboxJob &job, const San
     std::vector<std::string> env = environment(mode, job);
     std::vector<char *> argv = pointers(args), envp = pointers(env);
     const char *dir = mode.isolated ? "/" : job.cwd.c_str();
-    uid_t user = as_root() ? kNobody : getuid();
+    uid_t user = user_of(job.slot);
     rlim_t processes = (rlim_t)(processes_of(user) + limits.processes + kOwnProcesses);
     const rlimit bounds[3] = {{0, 0}, {(rlim_t)limits.file_bytes, (rlim_t)limits.file_bytes}, {processes, processes}};
 
@@ -244,7 +255,7 @@ SandboxRun sandbox_run(const SandboxMode &mode, const SandboxJob &job, const San
     Clock::time_point start = Clock::now();
     pid_t parent = getpid();
     pid_t pid = fork();
-    if (pid == 0) child(parent, in, out[1], report[1], dir, bounds, argv[0], argv.data(), envp.data());
+    if (pid == 0) child(parent, in, out[1], report[1], dir, bounds, user, argv[0], argv.data(), envp.data());
     close(in), close(out[1]), close(report[1]);
     if (pid < 0) {
         run.error = std::string("cannot start: ") + strerror(errno);
@@ -298,7 +309,7 @@ SandboxRun sandbox_run(const SandboxMode &mode, const SandboxJob &job, const San
     return run;
 }
 
-bool sandbox_prepare_folder(const std::string &path, std::string *error) {
+bool sandbox_prepare_folder(const std::string &path, std::string *error, int slot) {
     std::error_code e;
     if (!std::filesystem::is_directory(path, e)) {
         *error = "cannot use " + path + ": it is not a folder";
@@ -313,7 +324,7 @@ bool sandbox_prepare_folder(const std::string &path, std::string *error) {
         return false;
     }
     auto own = [&](const std::filesystem::path &p) {
-        if (lchown(p.c_str(), kNobody, kNobody) != 0) {
+        if (lchown(p.c_str(), user_of(slot), user_of(slot)) != 0) {
             *error = "cannot hand " + p.string() + " to the sandbox's user: " + strerror(errno);
             return false;
         }
@@ -329,6 +340,21 @@ bool sandbox_prepare_folder(const std::string &path, std::string *error) {
     }
     return true;
 }
+
+std::string sandbox_reachable(const std::string &path, const std::string &stage, std::string *error) {
+    if (!as_root() || closed_above(std::filesystem::absolute(path)).empty()) return path;
+    std::string copy = stage + "/" + std::filesystem::path(path).filename().string();
+    std::error_code e;
+    std::filesystem::remove_all(copy, e);
+    std::filesystem::copy(path, copy, std::filesystem::copy_options::recursive, e);
+    if (e) {
+        *error = "cannot copy " + path + " where the sandbox's users can reach it: " + e.message();
+        return "";
+    }
+    return copy;
+}
+
+void sandbox_use_keeper(const std::string &path) { keeper_path() = path; }
 
 SandboxMode sandbox_probe(bool wanted) {
     SandboxMode mode;
@@ -366,7 +392,9 @@ SandboxMode sandbox_probe(bool wanted) {
         mode.words = "each build and run in " + name +
                      ": no network, its own processes, nothing writable but its own folder and a private /tmp, "
                      "bounded in time, memory and processes" +
-                     (as_root() ? std::string(", as the user ") + kNobodyName : std::string());
+                     (as_root() ? std::string(", as the user ") + kNobodyName +
+                                      " (jobs beside it as users of their own)"
+                                : std::string());
         return mode;
     }
     std::string why = !t.error.empty() ? t.error : t.output.substr(0, t.output.find('\n'));

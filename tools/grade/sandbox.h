@@ -3,7 +3,9 @@
 // only the folders it is given writable), and always within bounds of real
 // time, memory, file size and processes, with nothing left running after it.
 // When the grader runs as root, the command runs as the user nobody, so that
-// the bound on processes holds (root is not bound by it).
+// the bound on processes holds (root is not bound by it); jobs that run
+// beside it run as users of their own, with no account, so that a program
+// that forks without end uses up only its own job's processes.
 #pragma once
 
 #include <string>
@@ -25,7 +27,16 @@ SandboxMode sandbox_probe(bool wanted);
 // Makes a folder the grader made writable for the sandboxed user (chown to
 // the sandbox's user when the grader runs as root); false with the reason
 // when the sandbox's user cannot reach it.
-bool sandbox_prepare_folder(const std::string &path, std::string *error);
+// slot: the job's worker (0 ... jobs - 1), whose user the folder is for.
+bool sandbox_prepare_folder(const std::string &path, std::string *error, int slot = 0);
+
+// As root, the path itself when the sandbox's users can reach it, else a
+// copy of it (a file or a folder) made in stage, which they can reach. A
+// grader built or installed in a closed folder (/root) still runs its jobs.
+std::string sandbox_reachable(const std::string &path, const std::string &stage, std::string *error);
+// The keeper to start for each job: a copy of this program (see
+// sandbox_reachable), when this program itself cannot be reached.
+void sandbox_use_keeper(const std::string &path);
 
 struct SandboxLimits {
     double seconds = 60;                 // real time; then the whole tree is killed
@@ -43,6 +54,7 @@ struct SandboxJob {
     // "NAME=value", on top of a clean PATH, HOME (a scratch folder inside),
     // TMPDIR, LANG=C.UTF-8.
     std::vector<std::string> env;
+    int slot = 0;  // the worker running it (0 ... jobs - 1): as root, each has a user of its own
 };
 
 struct SandboxRun {
