@@ -202,7 +202,7 @@ Build build_submission(const Submission &submission, const std::string &work, co
     job.slot = slot;
     job.writable = {work};
     job.readable = {package.prefix};
-    job.argv = {"/usr/bin/c++", "-g", "-fdiagnostics-color=never", "-o", b.program};
+    job.argv = {"/usr/bin/c++", "-fdiagnostics-color=never", "-o", b.program};
     for (const std::string &s : submission.sources) {
         job.argv.push_back("-x");
         job.argv.push_back(is_c(s) ? "c" : "c++");

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -116,8 +118,10 @@ bool run_reference(Grading &g, const std::string &solution, const std::string &o
     return true;
 }
 
-// One learner: built, run on every script, judged; results[0..scripts).
-void grade_one(Grading &g, const Submission &s, int index, int slot, const std::string &root, Result *results) {
+// One learner: built, run on every script, and, once the solution's runs are
+// ready (false: they failed, and nothing is judged), judged; results[0..scripts).
+void grade_one(Grading &g, const Submission &s, int index, int slot, const std::string &root,
+               const std::shared_future<bool> &reference, Result *results) {
     std::string folder = "runs/" + std::to_string(index + 1) + "-" + folder_name(s.name);
     std::string work = g.work + "/" + std::to_string(index + 1);
     size_t n = g.task.scripts.size();
@@ -128,7 +132,14 @@ void grade_one(Grading &g, const Submission &s, int index, int slot, const std::
     Build b;
     if (s.problem.empty()) b = build_submission(s, work, g.package, g.mode, g.task, slot);
     double run_s = 0, judge_s = 0;
-    for (size_t k = 0; k < n; ++k) {
+    std::vector<RunEnd> ends(n);
+    for (size_t k = 0; k < n && b.ok; ++k) {
+        ends[k] = run_program(b.program, g.task.scripts[k], root + "/" + folder + "/" + g.scripts[k],
+                              work + "/scratch", g.task, g.mode, g.options.gifs, slot);
+        run_s += ends[k].seconds;
+    }
+    bool judge = reference.get();
+    for (size_t k = 0; k < n && judge; ++k) {
         Result &r = results[k];
         r.build_seconds = b.seconds;
         if (!s.problem.empty()) {
@@ -141,12 +152,8 @@ void grade_one(Grading &g, const Submission &s, int index, int slot, const std::
             r.detail = b.detail;
             continue;
         }
-        std::string run_rel = folder + "/" + g.scripts[k];
-        RunEnd e = run_program(b.program, g.task.scripts[k], root + "/" + run_rel, work + "/scratch", g.task, g.mode,
-                               g.options.gifs, slot);
-        run_s += e.seconds;
         Clock::time_point judged = Clock::now();
-        judge_run(root, run_rel, "solution/" + g.scripts[k], g.task, e, &r);
+        judge_run(root, folder + "/" + g.scripts[k], "solution/" + g.scripts[k], g.task, ends[k], &r);
         judge_s += since(judged);
     }
     remove_tree(work);
@@ -163,8 +170,12 @@ std::string line_of_outcomes(const Result *results, size_t n) {
 }
 
 // Grades the submissions (all, or one shard) against the reference runs in
-// out/solution, and writes the report.
-int grade_all(Grading &g, std::vector<Submission> submissions, const std::string &title, bool one_row) {
+// out/solution, and writes the report. reference, when given, makes those
+// runs first, on the first worker, while the others build and run learners'
+// programs; false with why stops the grade (nothing is judged).
+using Reference = std::function<bool(std::string *why)>;
+int grade_all(Grading &g, std::vector<Submission> submissions, const std::string &title, bool one_row,
+              const Reference &reference) {
     Clock::time_point start = Clock::now();
     const std::string &out = g.options.out;
     std::vector<Submission> mine;
@@ -172,19 +183,25 @@ int grade_all(Grading &g, std::vector<Submission> submissions, const std::string
         if ((int)(i % g.options.shards) == g.options.shard) mine.push_back(submissions[i]);
     size_t n = g.task.scripts.size();
     std::vector<Result> results(mine.size() * n);
-    std::vector<int> order;  // learners by index, taken by the workers in turn
-    size_t next = 0, done = 0;
+    size_t next = 0, done = 0;  // learners are taken by the workers in turn
     std::mutex take;
+    std::promise<bool> made;
+    std::shared_future<bool> ready = made.get_future().share();
+    std::string why;
+    if (!reference) made.set_value(true);
     auto work = [&](int slot) {
+        if (slot == 0 && reference) made.set_value(reference(&why));
         for (;;) {
             size_t i;
             {
                 std::lock_guard<std::mutex> hold(take);
-                if (next >= mine.size()) return;
+                bool failed = ready.wait_for(std::chrono::seconds(0)) == std::future_status::ready && !ready.get();
+                if (next >= mine.size() || failed) return;
                 i = next++;
             }
-            grade_one(g, mine[i], (int)i, slot, out, &results[i * n]);
+            grade_one(g, mine[i], (int)i, slot, out, ready, &results[i * n]);
             std::lock_guard<std::mutex> hold(take);
+            if (!ready.get()) return;
             ++done;
             if (one_row) {
                 for (size_t k = 0; k < n; ++k) {
@@ -203,6 +220,7 @@ int grade_all(Grading &g, std::vector<Submission> submissions, const std::string
     for (int j = 1; j < jobs; ++j) workers.emplace_back(work, j);
     work(0);
     for (std::thread &t : workers) t.join();
+    if (!ready.get()) return stop(why + "\nkaplo: nothing to compare the class with: mend the solution first");
     double graded_s = since(start);
 
     Clock::time_point reported = Clock::now();
@@ -275,11 +293,10 @@ int grade_class(const GradeOptions &options, const Task &task, const std::string
     std::string why;
     std::vector<Submission> submissions;
     if (!list_submissions(folder, &submissions, &why) || !prepare(g, &why)) return stop(why);
-    fprintf(stderr, "kaplo: building and running the solution %s\n", solution.c_str());
-    if (!run_reference(g, solution, options.out + "/solution", &why)) {
-        return stop(why + "\nkaplo: nothing to compare the class with: mend the solution first");
-    }
-    return grade_all(g, submissions, title_of(task, base_name(folder)), false);
+    fprintf(stderr, "kaplo: building and running the solution %s, and the class beside it\n", solution.c_str());
+    return grade_all(g, submissions, title_of(task, base_name(folder)), false, [&](std::string *why) {
+        return run_reference(g, solution, options.out + "/solution", why);
+    });
 }
 
 int check_program(const GradeOptions &options, const Task &task, const std::string &program) {
@@ -296,7 +313,7 @@ int check_program(const GradeOptions &options, const Task &task, const std::stri
         remove_tree(to);
         if (!copy_tree(from, to, &why)) return stop("cannot copy the task's expected frames: " + why);
     }
-    return grade_all(g, {submission_of(program)}, title_of(task, base_name(program)), true);
+    return grade_all(g, {submission_of(program)}, title_of(task, base_name(program)), true, nullptr);
 }
 
 int make_expected(const GradeOptions &options, const Task &task, const std::string &solution) {

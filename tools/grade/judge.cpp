@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -114,6 +115,7 @@ void judge_run(const std::string &root, const std::string &run_rel, const std::s
     bool passed = true;
     std::string words;
     double worst = -1;
+    int worst_distance = 0;
     Picture worst_difference;
     if (task.checkpoints.kind == Checkpoints::Every && learner.size() != expected.size()) {
         passed = false;
@@ -137,6 +139,7 @@ void judge_run(const std::string &root, const std::string &run_rel, const std::s
             c.words = learner[i].first ? "it has no frame " + std::to_string(learner[i].first) + " (it drew fewer frames)"
                                        : "it drew no frame";
         }
+        worst_distance = std::max(worst_distance, c.worst_distance);
         if (c.share > worst) {
             worst = c.share;
             worst_difference = std::move(c.difference);
@@ -149,7 +152,8 @@ void judge_run(const std::string &root, const std::string &run_rel, const std::s
         if (!have_mine || !c.passed) passed = false;
     }
     if (learner.size() < expected.size() && task.checkpoints.kind == Checkpoints::Numbered) passed = false;
-    if (worst_difference.width > 0) {
+    // A difference picture where there is a difference to see.
+    if (worst_difference.width > 0 && (worst > 0 || worst_distance > 0)) {
         std::string error;
         if (write_png(run + "/difference.png", worst_difference, &error)) r->difference = run_rel + "/difference.png";
     }

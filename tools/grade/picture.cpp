@@ -42,7 +42,8 @@ void on_error(png_structp png, png_const_charp message) {
 
 void on_warning(png_structp, png_const_charp) {}
 
-// Reads the header and asks for every kind of PNG as 8-bit RGBA.
+// Reads the header and asks for every kind of PNG as 8-bit pixels laid out
+// in memory as a 0xAARRGGBB word each, so rows go straight into the picture.
 bool read_header(PngReading *r, png_uint_32 *width, png_uint_32 *height) {
     if (setjmp(png_jmpbuf(r->png))) return false;
     png_init_io(r->png, r->file);
@@ -52,7 +53,12 @@ bool read_header(PngReading *r, png_uint_32 *width, png_uint_32 *height) {
     png_set_expand(r->png);  // palette and small greys to 8-bit RGB, a transparent colour to alpha
     png_set_scale_16(r->png);
     png_set_gray_to_rgb(r->png);
-    png_set_add_alpha(r->png, 0xFF, PNG_FILLER_AFTER);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    png_set_bgr(r->png);
+    png_set_add_alpha(r->png, 0xFF, PNG_FILLER_AFTER);  // bytes B G R A
+#else
+    png_set_add_alpha(r->png, 0xFF, PNG_FILLER_BEFORE);  // bytes A R G B
+#endif
     png_set_interlace_handling(r->png);
     png_read_update_info(r->png, r->info);
     *width = png_get_image_width(r->png, r->info);
@@ -101,24 +107,23 @@ bool read_png(const std::string &path, Picture *out, std::string *error) {
                  " pixels, too large to compare";
         return false;
     }
-    std::vector<png_byte> rgba((size_t)width * height * 4);
+    out->pixels.resize((size_t)width * height);
     std::vector<png_bytep> rows(height);
-    for (png_uint_32 y = 0; y < height; ++y) rows[y] = rgba.data() + (size_t)y * width * 4;
+    for (png_uint_32 y = 0; y < height; ++y) rows[y] = (png_bytep)&out->pixels[(size_t)y * width];
     if (!read_rows(&r, rows.data())) {
         *error = path + ": the PNG picture is damaged (" + r.message + ")";
+        out->pixels.clear();
         return false;
     }
     out->width = (int)width;
     out->height = (int)height;
-    out->pixels.resize((size_t)width * height);
-    const png_byte *s = rgba.data();
     for (uint32_t &pixel : out->pixels) {
-        uint32_t a = s[3];
+        uint32_t a = pixel >> 24;
         if (a == 255)
-            pixel = (uint32_t)s[0] << 16 | (uint32_t)s[1] << 8 | s[2];
+            pixel &= 0xFFFFFF;
         else
-            pixel = over_white(s[0], a) << 16 | over_white(s[1], a) << 8 | over_white(s[2], a);
-        s += 4;
+            pixel = over_white(pixel >> 16 & 0xFF, a) << 16 | over_white(pixel >> 8 & 0xFF, a) << 8 |
+                    over_white(pixel & 0xFF, a);
     }
     return true;
 }
