@@ -30,8 +30,6 @@ needs=(
     "giflib|header gif_lib.h|giflib-devel|giflib|giflib-devel|giflib"
     "HarfBuzz|pkg-config harfbuzz|harfbuzz-devel|harfbuzz|harfbuzz-devel|harfbuzz"
     "FriBidi|pkg-config fribidi|fribidi-devel|fribidi|fribidi-devel|fribidi"
-    "nlohmann-json|header nlohmann/json.hpp|json-devel|nlohmann-json|nlohmann_json-devel|nlohmann-json"
-    "GLib|pkg-config glib-2.0|glib2-devel|glib2|glib2-devel|glib"
 )
 
 found() {

@@ -138,7 +138,7 @@ grade | check | expect | merge)
     grader="$pkg_build/tools/grade/kaplo_grade"
     if [ ! -x "$grader" ] || [ -n "$(find "$root/tools/grade" -newer "$grader" -type f -print -quit)" ]; then
         cmake --build "$pkg_build" --target kaplo_grade > "$pkg_build/grade-build.log" 2>&1 ||
-            fail "could not build tools/grade (log: $pkg_build/grade-build.log)"
+            fail "could not build the grader (tools/grade; it needs nlohmann-json and GLib; log: $pkg_build/grade-build.log)"
     fi
     exec "$grader" "$@" --package "$prefix"
     ;;

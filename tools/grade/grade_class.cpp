@@ -4,18 +4,19 @@
 // written from the results. One program's fault is its own row's outcome.
 #include "grade_class.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <future>
-#include <cstdio>
-#include <ctime>
 #include <mutex>
 #include <thread>
-
-#include <sys/stat.h>
 
 #include "build.h"
 #include "files.h"
