@@ -97,33 +97,35 @@ protected:
 };
 
 TEST_P(BothModes, DeadlineAndLeftoversEndTheWholeTree) {
+    // The two modes' tests may run at once: each looks for its own processes.
+    std::string mark = GetParam() ? "3" : "4";
     SandboxLimits short_time;
     short_time.seconds = 0.5;
-    SandboxRun r = shell(mode, folder, "sleep 30.4711", short_time);
+    SandboxRun r = shell(mode, folder, "sleep 3" + mark + ".4711", short_time);
     ASSERT_TRUE(r.started) << r.error;
     EXPECT_TRUE(r.timed_out);
     EXPECT_LT(r.seconds, 2.5);
-    EXPECT_FALSE(running("30.4711"));
+    EXPECT_FALSE(running("3" + mark + ".4711"));
 
     // A child left running, even one in a session of its own, is counted and ended.
-    r = shell(mode, folder, "sleep 30.4712 & setsid sleep 30.4713 & echo started");
+    r = shell(mode, folder, "sleep 3" + mark + ".4712 & setsid sleep 3" + mark + ".4713 & echo started");
     ASSERT_TRUE(r.started) << r.error;
     EXPECT_FALSE(r.timed_out);
     EXPECT_TRUE(WIFEXITED(r.wait_status) && WEXITSTATUS(r.wait_status) == 0);
     EXPECT_EQ(r.left_behind, 2);
     EXPECT_EQ(r.output, "started\n");
     EXPECT_LT(r.seconds, 2.5);
-    EXPECT_FALSE(running("30.4712") || running("30.4713"));
+    EXPECT_FALSE(running("3" + mark + ".4712") || running("3" + mark + ".4713"));
 
     // A fork bomb meets the bound on processes and is gone afterwards.
     SandboxLimits bomb;
     bomb.seconds = 1;
     bomb.processes = 20;
-    r = shell(mode, folder, ": bomb-4714; b() { b | b & }; b; sleep 30", bomb);
+    r = shell(mode, folder, ": bomb-4714" + mark + "; b() { b | b & }; b; sleep 30", bomb);
     ASSERT_TRUE(r.started) << r.error;
     EXPECT_LT(r.seconds, 3.5);
     EXPECT_NE(r.output.find("Cannot fork"), std::string::npos) << "the bound on processes did not hold";
-    EXPECT_FALSE(running("bomb-4714"));
+    EXPECT_FALSE(running("bomb-4714" + mark));
 }
 
 TEST_P(BothModes, BoundsOnOutputMemoryAndFiles) {
@@ -179,9 +181,15 @@ TEST(Sandbox, PrepareFolderSaysWhenTheUserCannotReachIt) {
     EXPECT_NE(error.find("is closed to other users"), std::string::npos) << error;
     chmod(closed.path.c_str(), 0755);
     EXPECT_TRUE(grade::sandbox_prepare_folder(closed.path + "/job", &error)) << error;
-    struct stat st;
+    // Each worker's folder goes to a user of its own, none of them root.
+    std::filesystem::create_directory(closed.path + "/beside");
+    EXPECT_TRUE(grade::sandbox_prepare_folder(closed.path + "/beside", &error, 1)) << error;
+    struct stat st, beside;
     ASSERT_EQ(stat((closed.path + "/job").c_str(), &st), 0);
-    EXPECT_EQ(st.st_uid, 65534u);
+    ASSERT_EQ(stat((closed.path + "/beside").c_str(), &beside), 0);
+    EXPECT_NE(st.st_uid, 0u);
+    EXPECT_NE(beside.st_uid, 0u);
+    EXPECT_NE(st.st_uid, beside.st_uid);
 }
 
 }  // namespace

@@ -32,12 +32,13 @@ namespace grade {
 
 namespace {
 
-// The user a root grader runs the commands as; jobs beside the first run as
-// users from kFirstOwnUser on, which have no account (their files are the
-// grader's to read and remove).
-constexpr uid_t kNobody = 65534;
-constexpr const char *kNobodyName = "nobody";
-constexpr uid_t kFirstOwnUser = 2000000000;
+// A root grader runs each worker's commands as a user of their own, with no
+// account (their files are the grader's to read and remove): a number from
+// kFirstOwnUser on, made of the grader's process id and the worker, so that
+// neither another worker nor another grade at the same time shares its
+// bound on processes.
+constexpr uid_t kFirstOwnUser = 1000000000;
+constexpr const char *kOwnUserWords = "a user of its own, with no account";
 // bubblewrap's own processes beside the command's (the outer one, its init, the keeper).
 constexpr int kOwnProcesses = 4;
 // Time the keeper has beyond the deadline to report before it is killed.
@@ -50,7 +51,7 @@ bool as_root() { return geteuid() == 0; }
 // The user a job of a worker runs as.
 uid_t user_of(int slot) {
     if (!as_root()) return getuid();
-    return slot <= 0 ? kNobody : kFirstOwnUser + (uid_t)slot;
+    return kFirstOwnUser + (uid_t)(getpid() % 1000000) * 256 + (uid_t)(slot & 255);
 }
 
 // The first folder of the PATH with the program; empty when none has it.
@@ -319,7 +320,7 @@ bool sandbox_prepare_folder(const std::string &path, std::string *error, int slo
     std::filesystem::path absolute = std::filesystem::absolute(path, e);
     std::string closed = closed_above(absolute);
     if (!closed.empty()) {
-        *error = std::string("the sandbox's user (") + kNobodyName + ") cannot reach " + path + ": " + closed +
+        *error = std::string("the sandbox's users (") + kOwnUserWords + " each) cannot reach " + path + ": " + closed +
                  " is closed to other users; grade in a folder that is not inside it";
         return false;
     }
@@ -358,7 +359,7 @@ void sandbox_use_keeper(const std::string &path) { keeper_path() = path; }
 
 SandboxMode sandbox_probe(bool wanted) {
     SandboxMode mode;
-    std::string who = as_root() ? std::string(" (the user ") + kNobodyName + ")" : std::string();
+    std::string who = as_root() ? std::string(" (") + kOwnUserWords + ")" : std::string();
     std::string bounds = "runs are bounded in time, memory and processes only: a program can read and write what "
                          "its user" + who + " can";
     if (!wanted) {
@@ -368,7 +369,7 @@ SandboxMode sandbox_probe(bool wanted) {
     // Each job starts this program again as the sandbox's user.
     std::string closed = as_root() ? closed_above(self_path()) : "";
     if (!closed.empty()) {
-        mode.words = "no build or run can start: the user " + std::string(kNobodyName) + " cannot reach " +
+        mode.words = "no build or run can start: the sandbox's users cannot reach " +
                      self_path() + " (" + closed + " is closed to other users); install the grader, or build it "
                      "in a folder others can read";
         return mode;
@@ -392,9 +393,7 @@ SandboxMode sandbox_probe(bool wanted) {
         mode.words = "each build and run in " + name +
                      ": no network, its own processes, nothing writable but its own folder and a private /tmp, "
                      "bounded in time, memory and processes" +
-                     (as_root() ? std::string(", as the user ") + kNobodyName +
-                                      " (jobs beside it as users of their own)"
-                                : std::string());
+                     (as_root() ? std::string(", each job as ") + kOwnUserWords : std::string());
         return mode;
     }
     std::string why = !t.error.empty() ? t.error : t.output.substr(0, t.output.find('\n'));

@@ -2,10 +2,10 @@
 // in bubblewrap where the machine allows it (no network, its own processes,
 // only the folders it is given writable), and always within bounds of real
 // time, memory, file size and processes, with nothing left running after it.
-// When the grader runs as root, the command runs as the user nobody, so that
-// the bound on processes holds (root is not bound by it); jobs that run
-// beside it run as users of their own, with no account, so that a program
-// that forks without end uses up only its own job's processes.
+// When the grader runs as root, the command runs as a user of its own with
+// no account, one for each worker of each grade, so that the bound on
+// processes holds (root is not bound by it) and a program that forks without
+// end uses up only its own job's processes.
 #pragma once
 
 #include <string>
