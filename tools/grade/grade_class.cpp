@@ -209,6 +209,9 @@ int grade_all(Grading &g, std::vector<Submission> submissions, const std::string
                     const Result &r = results[i * n + k];
                     fprintf(stderr, "kaplo: %s: %s%s%s\n", r.script.c_str(), outcome_name(r.outcome),
                             r.detail.empty() ? "" : ": ", r.detail.c_str());
+                    if (r.outcome != Outcome::Passed && r.transcript_line > 0 && !r.transcript_words.empty())
+                        fprintf(stderr, "kaplo: %s: line %d of the log: %s\n", r.script.c_str(), r.transcript_line,
+                                r.transcript_words.c_str());
                 }
             } else {
                 fprintf(stderr, "kaplo: [%zu/%zu] %s: %s\n", done, mine.size(), mine[i].name.c_str(),
