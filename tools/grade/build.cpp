@@ -31,13 +31,6 @@ bool is_source(const std::string &name) {
 
 bool is_c(const std::string &name) { return name.size() > 2 && name.compare(name.size() - 2, 2, ".c") == 0; }
 
-std::string base_name(const std::string &path) {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
-    size_t slash = p.rfind('/');
-    return slash == std::string::npos ? p : p.substr(slash + 1);
-}
-
 // A file no bigger than this is copied with a submission; a larger one is
 // left out (a learner's folder with a video in it still builds).
 constexpr long long kLargestFile = 16 << 20;

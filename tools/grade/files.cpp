@@ -1,82 +1,48 @@
-// Folders and files the grader makes, copies and clears away.
+// Folders and files the grader makes, copies and clears away, through
+// std::filesystem, with its errors put into a sentence.
 #include "files.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
+namespace fs = std::filesystem;
 
 namespace grade {
 
 bool make_folders(const std::string &path, std::string *error) {
-    std::string at;
-    size_t from = 0;
-    while (from <= path.size()) {
-        size_t slash = path.find('/', from);
-        if (slash == std::string::npos) slash = path.size();
-        at = path.substr(0, slash);
-        if (!at.empty() && mkdir(at.c_str(), 0755) != 0 && errno != EEXIST) {
-            *error = "cannot make the folder " + at + ": " + strerror(errno);
-            return false;
-        }
-        from = slash + 1;
-    }
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        *error = path + " is not a folder";
-        return false;
-    }
-    return true;
+    std::error_code e;
+    fs::create_directories(path, e);
+    if (!e && fs::is_directory(path, e)) return true;
+    *error = "cannot make the folder " + path + (e ? ": " + e.message() : ": something else has its name");
+    return false;
 }
 
 void remove_tree(const std::string &path) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) return;
-    if (S_ISDIR(st.st_mode)) {
-        if (DIR *d = opendir(path.c_str())) {
-            while (dirent *e = readdir(d)) {
-                std::string n = e->d_name;
-                if (n != "." && n != "..") remove_tree(path + "/" + n);
-            }
-            closedir(d);
-        }
-        rmdir(path.c_str());
-    } else {
-        unlink(path.c_str());
-    }
+    std::error_code e;
+    fs::remove_all(path, e);
 }
 
 bool copy_file(const std::string &from, const std::string &to, std::string *error) {
-    std::ifstream in(from, std::ios::binary);
-    std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    if (!in || !out || !(out << in.rdbuf()) || !out.flush()) {
-        *error = "cannot copy " + from + " to " + to + ": " + strerror(errno);
-        return false;
-    }
-    return true;
+    std::error_code e;
+    if (fs::copy_file(from, to, fs::copy_options::overwrite_existing, e)) return true;
+    *error = "cannot copy " + from + " to " + to + ": " + e.message();
+    return false;
 }
 
 bool copy_tree(const std::string &from, const std::string &to, std::string *error) {
-    if (!make_folders(to, error)) return false;
-    DIR *d = opendir(from.c_str());
-    if (!d) {
-        *error = "cannot read the folder " + from + ": " + strerror(errno);
-        return false;
-    }
-    bool ok = true;
-    while (dirent *e = readdir(d)) {
-        std::string n = e->d_name;
-        struct stat st;
-        if (n == "." || n == ".." || lstat((from + "/" + n).c_str(), &st) != 0) continue;
-        if (S_ISDIR(st.st_mode)) ok = copy_tree(from + "/" + n, to + "/" + n, error);
-        else if (S_ISREG(st.st_mode)) ok = copy_file(from + "/" + n, to + "/" + n, error);
-        if (!ok) break;
-    }
-    closedir(d);
-    return ok;
+    std::error_code e;
+    fs::create_directories(to, e);
+    if (!e) fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::skip_symlinks |
+                                   fs::copy_options::overwrite_existing, e);
+    if (!e) return true;
+    *error = "cannot copy " + from + " to " + to + ": " + e.message();
+    return false;
+}
+
+std::string base_name(const std::string &path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    size_t slash = p.rfind('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
 }  // namespace grade

@@ -13,5 +13,7 @@ void remove_tree(const std::string &path);
 bool copy_file(const std::string &from, const std::string &to, std::string *error);
 // Copies a folder with all in it (symbolic links left out).
 bool copy_tree(const std::string &from, const std::string &to, std::string *error);
+// The last part of a path ("task3.SCR" of "/a/b/task3.SCR"; "b" of "/a/b/").
+std::string base_name(const std::string &path);
 
 }  // namespace grade

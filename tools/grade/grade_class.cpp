@@ -34,11 +34,6 @@ using Clock = std::chrono::steady_clock;
 
 double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-std::string base_name(const std::string &path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A name made safe for a folder: letters, digits, '.', '-' and '_' kept (any
 // byte above ASCII too, so UTF-8 names stay readable), the rest '_'.
 std::string folder_name(const std::string &name) {
