@@ -76,6 +76,19 @@ TEST(GradeTaskFile, ABadLineIsNamedWithItsNumber) {
     EXPECT_NE(error.find("cannot read the task file /no/such/task.txt"), std::string::npos);
 }
 
+// A link in a learner's folder is not copied with it: it could name a file
+// of the teacher's, which the grader would put into the sandbox.
+TEST(GradeBuild, ALinkInALearnersFolderIsLeftOut) {
+    char name[] = "/tmp/kaplo-submission-XXXXXX";
+    std::string folder = mkdtemp(name);
+    std::ofstream(folder + "/main.c") << "int x;\n";
+    ASSERT_EQ(symlink("/etc/passwd", (folder + "/secret.h").c_str()), 0);
+    grade::Submission s = grade::submission_of(folder);
+    EXPECT_EQ(s.files, std::vector<std::string>{folder + "/main.c"});
+    EXPECT_EQ(s.sources, std::vector<std::string>{"main.c"});
+    grade::remove_tree(folder);
+}
+
 TEST(GradeBuild, TheFirstErrorInATeachersWords) {
     EXPECT_EQ(grade::first_build_error("a.c: In function 'WinMain':\na.c:3:5: error: expected ';'\na.c:9:1: error: x\n"),
               "a.c:3:5: error: expected ';'");

@@ -88,8 +88,10 @@ Submission submission_of(const std::string &path) {
         if (DIR *d = opendir(path.c_str())) {
             while (dirent *e = readdir(d)) {
                 std::string n = e->d_name;
+                // lstat: a link among a learner's files could name a file of the
+                // teacher's, which the grader would copy into the sandbox.
                 struct stat fs;
-                if (n[0] == '.' || stat((path + "/" + n).c_str(), &fs) != 0 || !S_ISREG(fs.st_mode) ||
+                if (n[0] == '.' || lstat((path + "/" + n).c_str(), &fs) != 0 || !S_ISREG(fs.st_mode) ||
                     fs.st_size > kLargestFile)
                     continue;
                 names.push_back(n);
