@@ -8,6 +8,8 @@
 #include <fstream>
 
 #include "build.h"
+#include "judge.h"
+#include "picture.h"
 #include "run_program.h"
 #include "task_file.h"
 
@@ -138,6 +140,38 @@ TEST(GradeRunEnd, TheLayersWordsNameTheOutcome) {
     EXPECT_TRUE(left.finished);
     EXPECT_EQ(left.outcome, grade::Outcome::LeftProcesses);
     EXPECT_EQ(end_of(exited(0), "", false, 2).outcome, grade::Outcome::LeftProcesses);
+}
+
+// With "checkpoint every", each frame of the run is compared with the
+// solution's of the same number, and the worst one is named.
+TEST(GradeJudge, EveryFrameIsACheckpoint) {
+    char name[] = "/tmp/kaplo-judge-XXXXXX";
+    std::string root = mkdtemp(name), error;
+    auto run = [&](const char *folder, uint32_t second_frame) {
+        std::string frames = root + "/" + folder + "/frames";
+        ASSERT_TRUE(grade::make_folders(frames, &error)) << error;
+        grade::Picture p{4, 4, std::vector<uint32_t>(16, 0xFFFFFF)};
+        ASSERT_TRUE(grade::write_png(frames + "/frame-000001.png", p, &error)) << error;
+        p.pixels[5] = second_frame;
+        ASSERT_TRUE(grade::write_png(frames + "/frame-000002.png", p, &error)) << error;
+        std::ofstream(frames + "/frames.txt") << "frame-000001.png 0\nframe-000002.png 50\n";
+    };
+    run("solution", 0xFFFFFF);
+    run("same", 0xFFFFFF);
+    run("other", 0x000000);
+    grade::Task task;
+    task.checkpoints.kind = grade::Checkpoints::Every;
+    EXPECT_TRUE(grade::reference_complete(root + "/solution", task, &error)) << error;
+    grade::RunEnd end;
+    end.finished = true;
+    grade::Result same, other;
+    grade::judge_run(root, "same", "solution", task, end, &same);
+    grade::judge_run(root, "other", "solution", task, end, &other);
+    EXPECT_EQ(same.outcome, grade::Outcome::Passed);
+    EXPECT_EQ(other.outcome, grade::Outcome::Differs);
+    EXPECT_EQ(other.checkpoint, 2);
+    EXPECT_DOUBLE_EQ(other.differing_share, 1.0 / 16);
+    grade::remove_tree(root);
 }
 
 }  // namespace

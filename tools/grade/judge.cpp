@@ -33,10 +33,10 @@ std::string frame_name(int n) {
     return name;
 }
 
-// The frames a run's frames.txt lists, in order.
-std::vector<std::string> listed_frames(const std::string &dir) {
+// The frames a run's frames/frames.txt lists, in order.
+std::vector<std::string> listed_frames(const std::string &run) {
     std::vector<std::string> names;
-    std::ifstream in(dir + "/frames.txt");
+    std::ifstream in(run + "/" + kFramesDir + "/frames.txt");
     std::string line;
     while (std::getline(in, line)) {
         std::string name = line.substr(0, line.find(' '));
@@ -73,7 +73,7 @@ std::string percent(double share) {
 
 bool reference_complete(const std::string &dir, const Task &task, std::string *error) {
     if (task.checkpoints.kind == Checkpoints::Every) {
-        if (!listed_frames(dir + "/" + kFramesDir).empty()) return true;
+        if (!listed_frames(dir).empty()) return true;
         *error = dir + " holds no frames (frames/frames.txt): make it with checkpoint every";
         return false;
     }

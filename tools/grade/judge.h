@@ -11,8 +11,7 @@
 namespace grade {
 
 // root: the folder of results.json; run_rel and reference_rel: the two runs'
-// folders, relative to root (the reference's may be absolute: a task's
-// expected folder). Fills r's outcome, detail, measure and files; writes
+// folders, relative to root. Fills r's outcome, detail, measure and files; writes
 // the difference picture into the run's folder.
 void judge_run(const std::string &root, const std::string &run_rel, const std::string &reference_rel,
                const Task &task, const RunEnd &end, Result *r);
