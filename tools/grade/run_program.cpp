@@ -8,10 +8,10 @@
 
 #include <cmath>
 #include <csignal>
-#include <cstring>
 
 #include "build.h"
 #include "files.h"
+#include "run/supervisor.h"
 
 namespace grade {
 
@@ -27,11 +27,6 @@ std::string first_words(const std::string &output) {
     size_t end = output.find('\n', first);
     std::string line = output.substr(first + 7, end == std::string::npos ? std::string::npos : end - first - 7);
     return line.size() > 300 ? line.substr(0, 297) + "..." : line;
-}
-
-std::string signal_name(int sig) {
-    const char *abbrev = sigabbrev_np(sig);
-    return abbrev ? std::string("SIG") + abbrev : "signal " + std::to_string(sig);
 }
 
 }  // namespace
@@ -56,12 +51,13 @@ RunEnd classify_run(const SandboxRun &ran, const Task &task) {
         return end(Outcome::DidNotBuild, "it has no WinMain: a KAPLO program starts in WinMain, not in main");
     int status = WIFEXITED(ran.wait_status) ? WEXITSTATUS(ran.wait_status) : -1;
     int sig = WIFSIGNALED(ran.wait_status) ? WTERMSIG(ran.wait_status) : 0;
-    // A sandbox that reports the signal as 128 + its number.
+    // The layer ends as its program did; where the signal cannot end it, with
+    // 128 + its number (die_like).
     if (status > 128 && status < 128 + 65 && has(out, "(signal ")) sig = status - 128, status = -1;
     if (sig == SIGXFSZ) return end(Outcome::WroteTooMuch, "it wrote a file larger than the bound, and was stopped");
     if (sig == SIGXCPU || sig == SIGKILL)
         return end(Outcome::RanPastBound, "it used more time than its bound, and was killed");
-    if (sig != 0) return end(Outcome::Crashed, words.empty() ? "it crashed (" + signal_name(sig) + ")" : words);
+    if (sig != 0) return end(Outcome::Crashed, words.empty() ? "it crashed (signal " + signal_short_name(sig) + ")" : words);
     switch (status) {
     case 2: return end(Outcome::NotRun, words.empty() ? "the run could not start" : words);
     case 3: return end(Outcome::RanPastBound, words);

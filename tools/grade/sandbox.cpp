@@ -78,7 +78,6 @@ std::string &keeper_path() {
     }();
     return path;
 }
-const std::string &self_path() { return keeper_path(); }
 
 // How many processes a user runs now.
 int processes_of(uid_t uid) {
@@ -125,7 +124,7 @@ std::vector<std::string> bubblewrap_options(const SandboxJob &job, const Sandbox
         a.insert(a.end(), {"--ro-bind-try", etc, etc});
     a.insert(a.end(), {"--proc", "/proc", "--dev", "/dev", "--size", std::to_string(limits.file_bytes), "--tmpfs",
                        "/tmp", "--dir", "/tmp/home"});
-    a.insert(a.end(), {"--ro-bind", self_path(), self_path()});
+    a.insert(a.end(), {"--ro-bind", keeper_path(), keeper_path()});
     for (const std::string &r : job.readable) a.insert(a.end(), {"--ro-bind", r, r});
     for (const std::string &w : job.writable) a.insert(a.end(), {"--bind", w, w});
     a.insert(a.end(), {"--chdir", job.cwd});
@@ -231,7 +230,7 @@ SandboxRun sandbox_run(const SandboxMode &mode, const SandboxJob &job, const San
         for (std::string &o : bubblewrap_options(job, limits)) args.push_back(std::move(o));
         args.push_back("--");
     }
-    args.insert(args.end(), {self_path(), sandbox_keeper_flag(), "3", std::to_string(std::llround(limits.seconds * 1000)),
+    args.insert(args.end(), {keeper_path(), sandbox_keeper_flag(), "3", std::to_string(std::llround(limits.seconds * 1000)),
                              std::to_string(limits.memory_bytes), "--"});
     args.insert(args.end(), job.argv.begin(), job.argv.end());
     std::vector<std::string> env = environment(mode, job);
@@ -367,10 +366,10 @@ SandboxMode sandbox_probe(bool wanted) {
         return mode;
     }
     // Each job starts this program again as the sandbox's user.
-    std::string closed = as_root() ? closed_above(self_path()) : "";
+    std::string closed = as_root() ? closed_above(keeper_path()) : "";
     if (!closed.empty()) {
         mode.words = "no build or run can start: the sandbox's users cannot reach " +
-                     self_path() + " (" + closed + " is closed to other users); install the grader, or build it "
+                     keeper_path() + " (" + closed + " is closed to other users); install the grader, or build it "
                      "in a folder others can read";
         return mode;
     }
