@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ansi_text.h"
+
 namespace grade {
 
 namespace {
@@ -15,31 +17,13 @@ const size_t line_bound = 300;   // bytes of a line kept in the comparison
 const size_t quote_bound = 60;   // bytes of a line quoted in the words
 const size_t words_bound = 400;  // bytes of the words
 
-// The length of the valid UTF-8 sequence at s[i], or 0 if there is none.
+// The length of the valid UTF-8 sequence at s[i], or 0 if there is none
+// (the layer's reader takes such a byte alone, as Windows-1252).
 size_t utf8_length(std::string_view s, size_t i) {
-    unsigned char c = s[i];
-    if (c < 0x80) return 1;
-    size_t n;
-    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        if (c == 0xE0) low = 0xA0;
-        if (c == 0xED) high = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        if (c == 0xF0) low = 0x90;
-        if (c == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size()) return 0;
-    for (size_t k = 1; k < n; ++k) {
-        unsigned char b = s[i + k];
-        if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) return 0;
-    }
-    return n;
+    int at = (int)i;
+    ansi_text::next(s.data(), (int)s.size(), &at);
+    size_t n = (size_t)at - i;
+    return n == 1 && (unsigned char)s[i] >= 0x80 ? 0 : n;
 }
 
 // Text fit to show on one line: control characters and bytes that are not
