@@ -22,4 +22,10 @@ bool outcome_from_name(const std::string &name, Outcome *o) {
     return false;
 }
 
+std::string joined(const std::vector<std::string> &parts, const char *between) {
+    std::string out;
+    for (size_t i = 0; i < parts.size(); ++i) out += (i ? between : "") + parts[i];
+    return out;
+}
+
 }  // namespace grade

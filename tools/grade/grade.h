@@ -5,6 +5,7 @@
 // report (report.html, results.json, results.csv) from a list of Results.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -98,6 +99,16 @@ struct Result {
     int transcript_line = 0;
     std::string learner_line, expected_line, transcript_words;
 };
+
+// The files a result names (frame, expected frame, difference, GIF,
+// transcript), for what copies or checks them all.
+template <class R>
+auto result_files(R &r) {
+    return std::array<decltype(&r.frame), 5>{&r.frame, &r.expected_frame, &r.difference, &r.gif, &r.transcript};
+}
+
+// The parts one after the other, with between between them.
+std::string joined(const std::vector<std::string> &parts, const char *between);
 
 // How a whole grade went, for the report's head.
 struct Summary {

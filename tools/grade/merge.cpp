@@ -17,10 +17,9 @@ namespace grade {
 
 namespace {
 
-std::string joined(const std::vector<std::string> &names) {
-    std::string text;
-    for (const std::string &name : names) text += (text.empty() ? "" : ", ") + name;
-    return text.empty() ? "none" : text;
+// "a, b, c", or "none".
+std::string listed(const std::vector<std::string> &names) {
+    return names.empty() ? "none" : joined(names, ", ");
 }
 
 // Whether two shards graded the same scripts, in any order.
@@ -106,8 +105,8 @@ bool merge_results(const std::vector<std::string> &shards, const std::string &ou
             merged.title = summary.title;
             merged.scripts = summary.scripts;
         } else if (!same_scripts(summary.scripts, merged.scripts)) {
-            *error = shard + " graded the scripts " + joined(summary.scripts) + ", but " + shards[0] + " graded " +
-                     joined(merged.scripts) + ": shards must grade the same task";
+            *error = shard + " graded the scripts " + listed(summary.scripts) + ", but " + shards[0] + " graded " +
+                     listed(merged.scripts) + ": shards must grade the same task";
             return false;
         }
         if (summary.title != merged.title)
@@ -126,12 +125,12 @@ bool merge_results(const std::vector<std::string> &shards, const std::string &ou
                         first.first->second.c_str());
                 continue;
             }
-            for (std::string *path : {&r.frame, &r.expected_frame, &r.difference, &r.gif, &r.transcript})
+            for (std::string *path : result_files(r))
                 if (!take_file(shard, out, sub, path, &copied, error)) return false;
             all.push_back(std::move(r));
         }
     }
-    for (const std::string &sandbox : sandboxes) merged.sandbox += (merged.sandbox.empty() ? "" : "; ") + sandbox;
+    merged.sandbox = joined(sandboxes, "; ");
     merged.when = span(times);
     return write_results(out, merged, all, error) && write_report(out, merged, all, error);
 }

@@ -21,13 +21,8 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
+// The keys of result_files' files.
 const char *const kFileKeys[] = {"frame", "expected_frame", "difference", "gif", "transcript"};
-
-// The file fields of a Result, in the order of kFileKeys.
-template <class R>
-auto file_fields(R &r) {
-    return std::array<decltype(&r.frame), 5>{&r.frame, &r.expected_frame, &r.difference, &r.gif, &r.transcript};
-}
 
 Json result_json(const Result &r) {
     Json j;
@@ -39,7 +34,7 @@ Json result_json(const Result &r) {
     j["checkpoint"] = r.checkpoint;
     j["build_seconds"] = r.build_seconds;
     j["run_seconds"] = r.run_seconds;
-    for (int i = 0; i < 5; ++i) j[kFileKeys[i]] = *file_fields(r)[i];
+    for (int i = 0; i < 5; ++i) j[kFileKeys[i]] = *result_files(r)[i];
     j["transcript_line"] = r.transcript_line;
     j["learner_line"] = r.learner_line;
     j["expected_line"] = r.expected_line;
@@ -140,7 +135,7 @@ bool read_result(const Json &j, int index, const std::string &file, Result *r, s
         !g.number("run_seconds", &r->run_seconds, HUGE_VAL))
         return false;
     for (int i = 0; i < 5; ++i)
-        if (!g.path(kFileKeys[i], file_fields(*r)[i])) return false;
+        if (!g.path(kFileKeys[i], result_files(*r)[i])) return false;
     return g.count("transcript_line", &r->transcript_line) && g.text("learner_line", &r->learner_line) &&
            g.text("expected_line", &r->expected_line) && g.text("transcript_words", &r->transcript_words);
 }

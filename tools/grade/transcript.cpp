@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ansi_text.h"
+#include "grade.h"
 
 namespace grade {
 
@@ -179,12 +180,6 @@ std::string action(std::string_view line, const Drawing &d) {
     if (d.kind == "wipe") return "clears the window";
     if (!d.kind.empty()) return "draws " + with_article(d.kind);
     return "writes " + quoted(line);
-}
-
-std::string joined(const std::vector<std::string> &parts, const char *between) {
-    std::string out;
-    for (size_t i = 0; i < parts.size(); ++i) out += (i ? between : "") + parts[i];
-    return out;
 }
 
 std::string size_phrase(const Drawing &d) {
