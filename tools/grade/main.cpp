@@ -62,15 +62,12 @@ std::string current_folder() {
     return getcwd(buffer, sizeof buffer) ? buffer : ".";
 }
 
-// A path as the user wrote it, made absolute (the runs happen elsewhere).
-std::string absolute(const std::string &path) {
+// A path as the user wrote it, made absolute (the runs happen elsewhere),
+// without slashes at its end (a folder's name is taken from it).
+std::string absolute(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
     if (path.empty() || path[0] == '/') return path;
     return current_folder() + "/" + path;
-}
-
-std::string without_slash(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path;
 }
 
 }  // namespace
@@ -134,8 +131,8 @@ int main(int argc, char **argv) {
             value = args[++i];
         }
         if (name == "task") task_file = absolute(value);
-        else if (name == "solution") solution = absolute(without_slash(value));
-        else if (name == "out") options.out = absolute(without_slash(value));
+        else if (name == "solution") solution = absolute(value);
+        else if (name == "out") options.out = absolute(value);
         else if (name == "package") options.package = absolute(value);
         else if (name == "jobs") {
             char *end = nullptr;
@@ -157,13 +154,13 @@ int main(int argc, char **argv) {
     if (command == "merge") {
         if (words.size() < 2) return bad("merge needs the folder to write and one or more folders of results");
         std::vector<std::string> shards;
-        for (size_t i = 1; i < words.size(); ++i) shards.push_back(absolute(without_slash(words[i])));
-        std::string error;
-        if (!grade::merge_results(shards, absolute(without_slash(words[0])), &error)) {
+        for (size_t i = 1; i < words.size(); ++i) shards.push_back(absolute(words[i]));
+        std::string error, out = absolute(words[0]);
+        if (!grade::merge_results(shards, out, &error)) {
             fprintf(stderr, "kaplo: %s\n", error.c_str());
             return 1;
         }
-        fprintf(stderr, "kaplo: the merged report is %s/report.html\n", absolute(without_slash(words[0])).c_str());
+        fprintf(stderr, "kaplo: the merged report is %s/report.html\n", out.c_str());
         return 0;
     }
 
@@ -196,20 +193,20 @@ int main(int argc, char **argv) {
     if (command == "grade") {
         if (words.size() != 1) return bad("grade needs one folder of submissions");
         if (solution.empty()) return bad("grade needs the teacher's solution: --solution PROGRAM");
-        std::string folder = absolute(without_slash(words[0]));
+        std::string folder = absolute(words[0]);
         if (options.out.empty()) options.out = folder + "-grade";
         return grade::grade_class(options, task, folder, solution);
     }
     if (command == "check") {
         if (words.size() != 1) return bad("check needs the task file and one program");
-        std::string program = absolute(without_slash(words[0]));
+        std::string program = absolute(words[0]);
         if (options.out.empty()) {
             size_t dot = program.rfind('.'), slash = program.rfind('/');
             options.out = (dot != std::string::npos && dot > slash ? program.substr(0, dot) : program) + "-check";
         }
         return grade::check_program(options, task, program);
     }
-    if (!words.empty() && solution.empty()) solution = absolute(without_slash(words[0]));
+    if (!words.empty() && solution.empty()) solution = absolute(words[0]);
     if (solution.empty()) return bad("expect needs the teacher's solution: --solution PROGRAM");
     return grade::make_expected(options, task, solution);
 }
