@@ -111,6 +111,8 @@ package_fingerprint() {
 # runs is built by the next run.
 build_package() {
     local fingerprint log="$pkg_build/package-build.log"
+    prefix="$pkg_build/prefix"
+    stamp="$pkg_build/package.stamp"  # the fingerprint of what the installed package was built from
     fingerprint="$(package_fingerprint)"
     if [ -f "$prefix/lib/pkgconfig/kaplo.pc" ] && [ "$(cat "$stamp" 2> /dev/null)" = "$fingerprint" ]; then
         return 0
@@ -127,20 +129,35 @@ build_package() {
     echo "$fingerprint" > "$stamp"
 }
 
+# The native build of the package: its folder, preset, targets and compilers.
+native_package() {
+    pkg_build="$root/build-kaplo" deps=() preset=package
+    targets=(kaplo platform kaplo_main end_words)
+    cc=cc cxx=c++ nm=nm link_extra=()
+    # gold links the package's static libraries in a third of the time.
+    if command -v ld.gold > /dev/null; then link_extra=(-fuse-ld=gold); fi
+}
+
+# Builds a tool of the package's build again when one of its sources is newer
+# than it: $1 its target, $2 its folder under tools/, $3 what it is, for a failure.
+refresh_tool() {
+    local tool="$pkg_build/tools/$2/$1"
+    if [ ! -x "$tool" ] || [ -n "$(find "$root/tools/$2" -newer "$tool" -type f -print -quit)" ]; then
+        cmake --build "$pkg_build" --target "$1" > "$pkg_build/$1-build.log" 2>&1 ||
+            fail "could not build $3 (log: $pkg_build/$1-build.log)"
+    fi
+}
+
 # ---- the class grader: tools/grade, built with the package
 case "${1:-}" in
 grade | check | expect | merge)
-    pkg_build="$root/build-kaplo" preset=package prefix="$root/build-kaplo/prefix"
-    stamp="$pkg_build/package.stamp" targets=(kaplo platform kaplo_main end_words kaplo_grade)
+    native_package
+    targets+=(kaplo_grade)
     build_log=0
     ensure_dependencies
     build_package
-    grader="$pkg_build/tools/grade/kaplo_grade"
-    if [ ! -x "$grader" ] || [ -n "$(find "$root/tools/grade" -newer "$grader" -type f -print -quit)" ]; then
-        cmake --build "$pkg_build" --target kaplo_grade > "$pkg_build/grade-build.log" 2>&1 ||
-            fail "could not build the grader (tools/grade; it needs nlohmann-json and GLib; log: $pkg_build/grade-build.log)"
-    fi
-    exec "$grader" "$@" --package "$prefix"
+    refresh_tool kaplo_grade grade "the grader, which needs nlohmann-json and GLib"
+    exec "$pkg_build/tools/grade/kaplo_grade" "$@" --package "$prefix"
     ;;
 esac
 
@@ -232,17 +249,8 @@ if [ "$windows" -eq 1 ]; then
     # No DLLs of the compiler's runtime needed beside the .exe.
     link_extra=(-static)
 else
-    pkg_build="$root/build-kaplo"
-    deps=()
-    preset=package
-    targets=(kaplo platform kaplo_main end_words)
-    cc=cc cxx=c++ nm=nm
-    link_extra=()
-    # gold links the package's static libraries in a third of the time.
-    if command -v ld.gold > /dev/null; then link_extra=(-fuse-ld=gold); fi
+    native_package
 fi
-prefix="$pkg_build/prefix"
-stamp="$pkg_build/package.stamp"  # the fingerprint of what the installed package was built from
 
 ensure_dependencies "${deps[@]+"${deps[@]}"}"
 build_package
@@ -275,11 +283,7 @@ fi
 
 # The tool that words how the program ended, kept up to date with its sources.
 end_words="$pkg_build/tools/end_words/end_words"
-if [ "$windows" -eq 0 ] && { [ ! -x "$end_words" ] ||
-    [ -n "$(find "$root/tools/end_words" -newer "$end_words" -type f -print -quit)" ]; }; then
-    cmake --build "$pkg_build" --target end_words > "$pkg_build/end_words-build.log" 2>&1 ||
-        fail "could not build tools/end_words (log: $pkg_build/end_words-build.log)"
-fi
+[ "$windows" -eq 1 ] || refresh_tool end_words end_words tools/end_words
 
 # Compiles the sources one by one, checks for WinMain and links; 1 with the
 # compiler's own messages (or a word on WinMain) on stderr when that fails.
