@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "sandbox.h"
@@ -41,9 +42,12 @@ bool running(const std::string &marker) {
     DIR *d = opendir("/proc");
     bool found = false;
     while (dirent *e = d ? readdir(d) : nullptr) {
+        // A process may end while it is read: the stream then reads short
+        // and sets its state rather than throwing, as an iterator over it would.
         std::ifstream in(std::string("/proc/") + e->d_name + "/cmdline");
-        std::string line((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (line.find(marker) != std::string::npos) found = true;
+        std::ostringstream line;
+        line << in.rdbuf();
+        if (line.str().find(marker) != std::string::npos) found = true;
     }
     if (d) closedir(d);
     return found;
