@@ -100,6 +100,11 @@ TEST_F(GradeFiles, BadResultsJsonIsRefusedSayingWhy) {
     std::vector<Result> read;
     EXPECT_FALSE(grade::read_results(dir, &s, &read, &error));
     EXPECT_NE(error.find("results.json: cannot read it"), std::string::npos) << error;
+    // A folder in its place is refused, not read.
+    std::filesystem::create_directory(dir + "/results.json");
+    EXPECT_FALSE(grade::read_results(dir, &s, &read, &error));
+    EXPECT_NE(error.find("results.json: cannot read it: Is a directory"), std::string::npos) << error;
+    std::filesystem::remove(dir + "/results.json");
 
     std::string head = R"({"title": "t", "scripts": ["a.scr"], "results": [)";
     const std::pair<std::string, std::string> bad[] = {

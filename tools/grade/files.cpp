@@ -2,6 +2,9 @@
 // std::filesystem, with its errors put into a sentence.
 #include "files.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -19,6 +22,21 @@ bool make_folders(const std::string &path, std::string *error) {
 void remove_tree(const std::string &path) {
     std::error_code e;
     fs::remove_all(path, e);
+}
+
+bool read_file(const std::string &path, std::string *bytes, std::string *error) {
+    bytes->clear();
+    FILE *f = fopen(path.c_str(), "rb");
+    if (f) {
+        char buffer[65536];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes->append(buffer, n);
+    }
+    int why = errno;
+    bool ok = f && !ferror(f);
+    if (f) fclose(f);
+    if (!ok && error) *error = strerror(why);
+    return ok;
 }
 
 bool copy_file(const std::string &from, const std::string &to, std::string *error) {

@@ -9,6 +9,9 @@ namespace grade {
 bool make_folders(const std::string &path, std::string *error);
 // Removes a folder and all in it (quietly: what cannot go stays).
 void remove_tree(const std::string &path);
+// A file's bytes; false (with why in *error, when given) when it cannot be
+// read whole: a folder, a file that vanished, a read error.
+bool read_file(const std::string &path, std::string *bytes, std::string *error = nullptr);
 // Copies a file's bytes; false with why in *error.
 bool copy_file(const std::string &from, const std::string &to, std::string *error);
 // Copies a folder with all in it (symbolic links left out).

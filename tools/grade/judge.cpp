@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "compare.h"
+#include "files.h"
 #include "picture.h"
 #include "transcript.h"
 
@@ -20,11 +20,11 @@ namespace {
 
 bool exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
 
+// The file's text; what could be read of it when it cannot be read whole.
 std::string read_text(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::string text;
+    read_file(path, &text);
+    return text;
 }
 
 std::string frame_name(int n) {

@@ -8,12 +8,12 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "capture/output_file.h"
+#include "files.h"
 
 namespace grade {
 
@@ -176,10 +176,7 @@ bool read_results_file(const std::string &folder, const std::string &path, std::
     fs::path base = fs::canonical(folder, ec), real = fs::canonical(folder + "/" + path, ec);
     if (ec || !fs::is_regular_file(real, ec)) return false;
     auto rest = std::mismatch(base.begin(), base.end(), real.begin(), real.end());
-    if (rest.first != base.end()) return false;
-    std::ifstream in(real, std::ios::binary);
-    bytes->assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return in.good() || in.eof();
+    return rest.first == base.end() && read_file(real.string(), bytes);
 }
 
 bool write_whole_file(const std::string &path, const std::string &text, std::string *error) {
@@ -223,12 +220,11 @@ bool write_results(const std::string &folder, const Summary &summary, const std:
 bool read_results(const std::string &folder, Summary *summary, std::vector<Result> *results,
                   std::string *error) {
     std::string file = folder + "/results.json";
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        *error = file + ": cannot read it: " + strerror(errno);
+    std::string text, why;
+    if (!read_file(file, &text, &why)) {
+        *error = file + ": cannot read it: " + why;
         return false;
     }
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     Json j;
     try {
         j = Json::parse(text);
