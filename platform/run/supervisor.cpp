@@ -42,22 +42,8 @@ int running_in_group(pid_t group) {
     int n = 0;
     DIR *d = opendir("/proc");
     while (dirent *e = d ? readdir(d) : nullptr) {
-        if (e->d_name[0] < '1' || e->d_name[0] > '9') continue;
-        char path[300], line[512];
-        snprintf(path, sizeof path, "/proc/%s/stat", e->d_name);
-        int fd = open(path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) continue;
-        ssize_t len = read(fd, line, sizeof line - 1);
-        close(fd);
-        if (len <= 0) continue;
-        line[len] = 0;
-        // "pid (name) S ppid pgrp ...": the name may hold parentheses.
-        const char *paren = strrchr(line, ')');
-        char state;
-        int parent, its_group;
-        if (paren && sscanf(paren + 1, " %c %d %d", &state, &parent, &its_group) == 3 && its_group == group &&
-            state != 'Z' && state != 'X')
-            ++n;
+        ProcessStat p;
+        if (read_process_stat(e->d_name, &p) && p.group == group && p.state != 'Z' && p.state != 'X') ++n;
     }
     if (d) closedir(d);
     return n;
@@ -163,6 +149,38 @@ ChildOutcome Supervisor::run(const SupervisorLimits &limits, const std::function
 // Counts one beat in the shared header.
 void supervisor_heartbeat() {
     if (child_header) child_header->heartbeat.fetch_add(1, std::memory_order_relaxed);
+}
+
+bool read_process_stat(const char *pid, ProcessStat *out) {
+    if (pid[0] < '1' || pid[0] > '9') return false;
+    char path[300], line[1024];
+    snprintf(path, sizeof path, "/proc/%s/stat", pid);
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    ssize_t len = read(fd, line, sizeof line - 1);
+    close(fd);
+    if (len <= 0) return false;
+    line[len] = 0;
+    // "pid (name) S ppid pgrp ...": the name may hold blanks and parentheses.
+    // The signals pending are the 31st field, the 29th after the name.
+    char *at = strrchr(line, ')');
+    if (!at) return false;
+    ++at;
+    for (int field = 3; field <= 31; ++field) {
+        char *end;
+        while (*at == ' ') ++at;
+        if (field == 3) {
+            out->state = *at++;
+            continue;
+        }
+        unsigned long long v = strtoull(at, &end, 10);
+        if (end == at) return false;
+        at = end;
+        if (field == 4) out->parent = (long)v;
+        if (field == 5) out->group = (long)v;
+        if (field == 31) out->pending = v;
+    }
+    return true;
 }
 
 std::string signal_short_name(int sig) {

@@ -71,6 +71,16 @@ private:
 // tells a child stuck in a loop from one that is merely slow by it.
 void supervisor_heartbeat();
 
+// A process as /proc/PID/stat shows it.
+struct ProcessStat {
+    char state = 0;                  // 'R', 'S', ...; 'Z' a zombie, 'X' dead
+    long parent = 0, group = 0;
+    unsigned long long pending = 0;  // the signals pending for it, SIGHUP's bit the lowest
+};
+// Reads /proc/<pid>/stat (pid as /proc names it); false when the process is
+// gone or the line cannot be read.
+bool read_process_stat(const char *pid, ProcessStat *out);
+
 // What a signal means for a program, in plain words: "it used memory it does
 // not own (a null pointer, or an index past the end of an array)".
 const char *signal_in_words(int sig);

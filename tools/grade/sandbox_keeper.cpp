@@ -23,12 +23,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "run/supervisor.h"
 #include "sandbox.h"
 #include "sandbox_report.h"
 
@@ -49,25 +48,10 @@ std::map<pid_t, Proc> processes() {
     DIR *d = opendir("/proc");
     if (!d) return all;
     while (dirent *e = readdir(d)) {
-        char *end;
-        long pid = strtol(e->d_name, &end, 10);
-        if (*end || pid <= 0) continue;
-        std::ifstream stat(std::string("/proc/") + e->d_name + "/stat");
-        std::string line;
-        if (!std::getline(stat, line)) continue;
-        // "pid (name) S ppid ...": the name may hold spaces and parentheses.
-        // The 31st field holds the signals pending for it.
-        size_t paren = line.rfind(')');
-        if (paren == std::string::npos || paren + 4 > line.size()) continue;
-        std::istringstream fields(line.substr(paren + 2));
-        std::string state, field;
-        Proc p;
-        fields >> state >> p.parent;
-        for (int i = 5; i <= 31 && fields >> field; ++i) {
-        }
-        bool killed = (strtoull(field.c_str(), nullptr, 10) >> (SIGKILL - 1)) & 1;
-        p.zombie = state == "Z" || state == "X" || killed;
-        all[(pid_t)pid] = p;
+        ProcessStat stat;
+        if (!read_process_stat(e->d_name, &stat)) continue;
+        bool killed = (stat.pending >> (SIGKILL - 1)) & 1;
+        all[(pid_t)atol(e->d_name)] = Proc{(pid_t)stat.parent, stat.state == 'Z' || stat.state == 'X' || killed};
     }
     closedir(d);
     return all;
