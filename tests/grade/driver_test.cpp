@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "build.h"
+#include "files.h"
 #include "judge.h"
 #include "picture.h"
 #include "run_program.h"

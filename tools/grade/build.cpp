@@ -166,11 +166,11 @@ std::string first_build_error(const std::string &output) {
         std::string line = output.substr(at, end - at);
         at = end + 1;
         if (line.find("error:") != std::string::npos || line.find("undefined reference") != std::string::npos)
-            return line.size() > 300 ? line.substr(0, 297) + "..." : line;
+            return shortened(line);
         if (fallback.empty() && !line.empty() && line.find("In function") == std::string::npos)
             fallback = line;
     }
-    return fallback.size() > 300 ? fallback.substr(0, 297) + "..." : fallback;
+    return shortened(fallback);
 }
 
 Build build_submission(const Submission &submission, const std::string &work, const Package &package,

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "grade.h"
-#include "files.h"
 #include "sandbox.h"
 
 namespace grade {

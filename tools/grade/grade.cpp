@@ -28,4 +28,8 @@ std::string joined(const std::vector<std::string> &parts, const char *between) {
     return out;
 }
 
+std::string shortened(const std::string &line) {
+    return line.size() > 300 ? line.substr(0, 297) + "..." : line;
+}
+
 }  // namespace grade

@@ -109,6 +109,8 @@ auto result_files(R &r) {
 
 // The parts one after the other, with between between them.
 std::string joined(const std::vector<std::string> &parts, const char *between);
+// A line for the report's detail: cut to 300 bytes with "..." when longer.
+std::string shortened(const std::string &line);
 
 // How a whole grade went, for the report's head.
 struct Summary {

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -87,8 +86,8 @@ struct Grading {
     double build_s = 0, run_s = 0, judge_s = 0;
 };
 
-// Builds a program and runs it on every script into out/folder/<script>;
-// 0 with the program's runs, else 1 with why (for the solution).
+// Builds the solution and runs it on every script into out_dir/<script>;
+// false with why when it does not build or a run does not end well.
 bool run_reference(Grading &g, const std::string &solution, const std::string &out_dir, std::string *why) {
     Submission s = submission_of(solution);
     if (!s.problem.empty()) {
@@ -160,9 +159,9 @@ void grade_one(Grading &g, const Submission &s, int index, int slot, const std::
 }
 
 std::string line_of_outcomes(const Result *results, size_t n) {
-    std::string line;
-    for (size_t k = 0; k < n; ++k) line += std::string(k ? ", " : "") + outcome_name(results[k].outcome);
-    return line;
+    std::vector<std::string> names;
+    for (size_t k = 0; k < n; ++k) names.push_back(outcome_name(results[k].outcome));
+    return joined(names, ", ");
 }
 
 // Grades the submissions (all, or one shard) against the reference runs in
@@ -270,10 +269,7 @@ bool prepare(Grading &g, std::string *why) {
     }
     g.work = name.data();
     chmod(g.work.c_str(), 0755);
-    std::error_code e;
-    std::string keeper = sandbox_reachable(std::filesystem::read_symlink("/proc/self/exe", e), g.work, why);
-    if (keeper.empty()) return false;
-    sandbox_use_keeper(keeper);
+    if (!sandbox_stage_keeper(g.work, why)) return false;
     g.mode = sandbox_probe(g.options.sandbox);
     fprintf(stderr, "kaplo: %s\n", g.mode.words.c_str());
     std::string package = sandbox_reachable(g.options.package, g.work, why);

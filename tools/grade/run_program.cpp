@@ -9,7 +9,6 @@
 #include <cmath>
 #include <csignal>
 
-#include "build.h"
 #include "files.h"
 #include "run/supervisor.h"
 
@@ -26,7 +25,7 @@ std::string first_words(const std::string &output) {
     if (first > 0) ++first;
     size_t end = output.find('\n', first);
     std::string line = output.substr(first + 7, end == std::string::npos ? std::string::npos : end - first - 7);
-    return line.size() > 300 ? line.substr(0, 297) + "..." : line;
+    return shortened(line);
 }
 
 }  // namespace

@@ -354,7 +354,12 @@ std::string sandbox_reachable(const std::string &path, const std::string &stage,
     return copy;
 }
 
-void sandbox_use_keeper(const std::string &path) { keeper_path() = path; }
+bool sandbox_stage_keeper(const std::string &stage, std::string *error) {
+    std::string keeper = sandbox_reachable(keeper_path(), stage, error);
+    if (keeper.empty()) return false;
+    keeper_path() = keeper;
+    return true;
+}
 
 SandboxMode sandbox_probe(bool wanted) {
     SandboxMode mode;

@@ -34,9 +34,9 @@ bool sandbox_prepare_folder(const std::string &path, std::string *error, int slo
 // copy of it (a file or a folder) made in stage, which they can reach. A
 // grader built or installed in a closed folder (/root) still runs its jobs.
 std::string sandbox_reachable(const std::string &path, const std::string &stage, std::string *error);
-// The keeper to start for each job: a copy of this program (see
-// sandbox_reachable), when this program itself cannot be reached.
-void sandbox_use_keeper(const std::string &path);
+// Makes the keeper each job starts (this program) reachable for the
+// sandbox's users, copying it into stage when it is not; false with why.
+bool sandbox_stage_keeper(const std::string &stage, std::string *error);
 
 struct SandboxLimits {
     double seconds = 60;                 // real time; then the whole tree is killed

@@ -4,6 +4,7 @@
 // so that the words can name what differs. Any other line is quoted.
 #include "transcript.h"
 
+#include <map>
 #include <string_view>
 #include <vector>
 
@@ -235,18 +236,14 @@ std::string rest_words(std::string_view line, const Lines &after) {
 TranscriptComparison compare_transcripts(const std::string &learner, const std::string &expected) {
     TranscriptComparison c;
     Lines l{learner}, e{expected};
-    std::vector<std::pair<std::string, long long>> counts;  // drawings of each kind so far
+    std::map<std::string, long long> counts;  // drawings of each kind so far
     std::string_view a, b;
     for (int number = 1;; ++number) {
         bool has_a = l.next(&a), has_b = e.next(&b);
         if (!has_a && !has_b) return c;
         if (has_a && has_b && a == b) {
             std::string kind = read_drawing(a).kind;
-            if (kind.empty()) continue;
-            bool known = false;
-            for (auto &count : counts)
-                if (count.first == kind) ++count.second, known = true;
-            if (!known) counts.push_back({kind, 1});
+            if (!kind.empty()) ++counts[kind];
             continue;
         }
         c.line = number;
@@ -264,10 +261,7 @@ TranscriptComparison compare_transcripts(const std::string &learner, const std::
             if (da.kind.empty() || da.kind != db.kind) {
                 c.words = "the program " + action(a, da) + " where the solution " + action(b, db);
             } else {
-                long long nth = 1;
-                for (auto &count : counts)
-                    if (count.first == da.kind) nth += count.second;
-                c.words = same_kind_words(da, db, nth);
+                c.words = same_kind_words(da, db, counts[da.kind] + 1);
                 if (c.words.empty())
                     c.words = "the program writes " + quoted(a) + " where the solution writes " + quoted(b);
             }
