@@ -82,7 +82,7 @@ struct Grading {
     Package package;
     std::string work;  // scratch: a folder of its own under TMPDIR, removed at the end
     std::vector<std::string> scripts;  // folder names
-    std::mutex lock;   // the timings and the terminal
+    std::mutex lock;   // the timings
     double build_s = 0, run_s = 0, judge_s = 0;
 };
 
